@@ -122,6 +122,7 @@ private Q_SLOTS:
     void splitList_rowsColoursAndFpsChange();
     void splitList_doubleClickJumps();
     void clipboard_copyAndPaste();
+    void shift_removeBecomesClear();
     void save_writesExactFile();
     void load_restoresAndAppends();
     void load_hostileFileLeavesSaneState();
@@ -395,6 +396,25 @@ void TestFramewright::clipboard_copyAndPaste()
     w.on_actionCopy_to_Clipboard_triggered();
     QCOMPARE(QGuiApplication::clipboard()->text(), QString());
     QCOMPARE(messages(w).last(), QStringLiteral("Copied"));
+    markSaved(w);
+}
+
+void TestFramewright::shift_removeBecomesClear()
+{
+    Framewright w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    addMarkAt(w, 1);
+    addMarkAt(w, 2);
+    QTest::keyPress(&w, Qt::Key_Shift, Qt::ShiftModifier);
+    QCOMPARE(ui(w).splitRemoveButton->text(), QStringLiteral("Clear"));
+    // Held Shift clears every mark in one step, with one undo to bring them back.
+    w.on_splitRemoveButton_clicked();
+    QVERIFY(model(w).marks().empty());
+    QTest::keyRelease(&w, Qt::Key_Shift, Qt::NoModifier);
+    QCOMPARE(ui(w).splitRemoveButton->text(), QStringLiteral("Remove"));
+    w.on_actionUndo_triggered();
+    QCOMPARE(model(w).marks(), (Marks{1, 2}));
     markSaved(w);
 }
 
