@@ -1,0 +1,1 @@
+#include "Recognition.h"

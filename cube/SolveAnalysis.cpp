@@ -1,0 +1,1 @@
+#include "SolveAnalysis.h"

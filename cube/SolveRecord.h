@@ -1,0 +1,94 @@
+#pragma once
+
+#include "MoveText.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace cube {
+
+// Time of a solve without a usable time; averages and charts leave it out.
+inline constexpr float kPlaceholderTime = 99.99f;
+inline constexpr int kStepCount = 7;
+
+// One solve of the database: the raw fields of its CSV line and everything the
+// analysis derives from them. Times are in seconds, single precision; "rate"
+// fields are seconds per move. Fields of an analysis that did not run stay
+// zero, empty or as empty lists.
+struct SolveRecord
+{
+    // ---- raw fields ----
+    QString solveId;
+    QString puzzle;
+    float time = 0.0f;
+    QString solver;
+    QString method;
+    QString crossColour;  // from the file; the CFOP analysis fills it when empty
+    int32_t year = 0;
+    std::array<float, kStepCount + 1> marks{};  // step boundaries, seconds or frame numbers
+    QStringList steps;                          // kStepCount move texts with comments
+    QString markUnit;                           // "Time": marks are seconds; else frame numbers
+    float fps = 0.0f;
+    int32_t moveCount = 0;
+    int32_t crossMoveCountColumn = 0;
+    QString reconstructor;
+    QString ollCase;
+    QString pllAlg;
+
+    // ---- common analysis ----
+    std::vector<float> stepTimes;
+    std::vector<int32_t> stepMoves;
+    std::vector<RotationCount> stepRotations;
+    std::vector<int32_t> stepGen;
+    float averageGen = 0.0f;  // 0 when no step uses a letter
+    float totalGen = 0.0f;
+    LetterShares letterShares{};
+    int32_t totalFullRotations = 0;
+    int32_t totalWideRotations = 0;
+    float tps = 0.0f;
+    QString timeBucket;  // "Sub8", "Sub10", ..., "Sup10"
+    std::array<float, 4> stepShares{};
+    QString spSlot;  // never filled; printed empty
+
+    // ---- CFOP ----
+    float crossTime = 0.0f, f2lTime = 0.0f, ollTime = 0.0f, pllTime = 0.0f;
+    std::vector<float> pairTimes;
+    int32_t crossMoves = 0, f2lMoves = 0, ollMoves = 0, pllMoves = 0;
+    std::vector<int32_t> pairMoves;
+    float crossTps = 0.0f, f2lTps = 0.0f, ollTps = 0.0f, pllTps = 0.0f;
+    RotationCount crossRotations, f2lRotations, ollRotations, pllRotations;
+    std::vector<RotationCount> pairRotations;
+    float crossGen = 0.0f, f2lGen = 0.0f, ollGen = 0.0f, pllGen = 0.0f;  // f2lGen 0 when no pair uses a letter
+    std::vector<int32_t> pairGens;
+    LetterShares crossLetters{}, f2lLetters{}, ollLetters{}, pllLetters{};
+    int32_t crossType = 0;
+    QStringList pairInserts;
+    std::vector<int32_t> pairInsertTypes;  // -1: no table algorithm ends the step
+    QStringList pairSlots;
+    int32_t multiSlot = 0;
+    QString lastSlotType;
+    QString ollName, pllName;
+    // CFOP: bit 0 OLL step skipped, bit 1 PLL step skipped.
+    // Roux: bit 0 CMLL, bit 1 EOLR, bit 2 EP empty.
+    int32_t llSkips = 0;
+    QString ollFamily;
+    int32_t preOllAuf = 0, prePllAuf = 0, finalAuf = 0;
+
+    // ---- Roux ----
+    float fbTime = 0.0f, ssTime = 0.0f, spTime = 0.0f, sbTime = 0.0f, cmllTime = 0.0f, eolrTime = 0.0f,
+          epTime = 0.0f;
+    int32_t fbMoves = 0, ssMoves = 0, spMoves = 0, sbMoves = 0, cmllMoves = 0, eolrMoves = 0, epMoves = 0;
+    // Seconds per move; 0 for a step without moves.
+    float fbRate = 0.0f, ssRate = 0.0f, spRate = 0.0f, sbRate = 0.0f, cmllRate = 0.0f, eolrRate = 0.0f,
+          epRate = 0.0f;
+    QString fbType, cmllType;  // never filled
+    QString eolrName, epName;
+    LetterShares fbLetters{}, ssLetters{}, spLetters{}, cmllLetters{}, eolrLetters{};
+    SliceShares epLetters{};
+};
+
+}  // namespace cube

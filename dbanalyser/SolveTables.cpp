@@ -1,0 +1,1 @@
+#include "SolveTables.h"
