@@ -1,32 +1,261 @@
-// framewright-cli: the headless face of Framewright's analysis and frame tools.
+// framewright-cli: the headless face of Framewright's analysis tools, for
+// scripting and for testing the analysis from outside.
+//
+//   framewright-cli calc MODE [FILE]
+//   framewright-cli db FILE [--puzzle TEXT] [--method TEXT] [--solver NAME]
+//                   [--filter TYPE:PARAM] [--no-moves] (--list | --stats | --table)
+//   framewright-cli db-convert [FILE]
+//
+// Input comes from FILE, or standard input when FILE is absent or "-", as
+// UTF-8. Output is UTF-8 on standard output. Exit codes: 0 success, 1 an
+// unreadable file or unconvertible input, 2 bad usage.
 
+#include "Calculator.h"
+#include "SolveDatabase.h"
+#include "SolveList.h"
+#include "SolveTables.h"
 #include "Version.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
 
 #include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "Usage:\n"
+    "  framewright-cli calc MODE [FILE]\n"
+    "      MODE: cross, f2l, ll or moves. Prints the calculator's answer rows\n"
+    "      for the reconstruction rows in FILE (or standard input).\n"
+    "  framewright-cli db FILE [--puzzle TEXT] [--method TEXT] [--solver NAME]\n"
+    "                  [--filter TYPE:PARAM] [--no-moves] (--list | --stats | --table)\n"
+    "      Loads a solve database, applies the filters and prints the solve\n"
+    "      list, the summary line or the solve table.\n"
+    "      TYPE: Time, Cross, Skip or PLL; PARAM: an entry of that filter.\n"
+    "  framewright-cli db-convert [FILE]\n"
+    "      Converts a solve table copied from the solve database's web site\n"
+    "      into database columns.\n"
+    "  framewright-cli --help | --version\n";
+
+void writeOut(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+void writeErr(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+int usageError(const QString &message)
+{
+    writeErr(QStringLiteral("framewright-cli: ") + message + QLatin1Char('\n')
+             + QString::fromLatin1(kUsage));
+    return kExitUsage;
+}
+
+// The whole input as UTF-8 text, or nullopt after printing why it could not be read.
+std::optional<QString> readInput(const QString &path)
+{
+    QFile file;
+    bool opened = false;
+    if (path.isEmpty() || path == QLatin1String("-"))
+        opened = file.open(stdin, QIODevice::ReadOnly);
+    else {
+        file.setFileName(path);
+        opened = file.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        writeErr(QStringLiteral("framewright-cli: cannot read \"%1\": %2\n").arg(path, file.errorString()));
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        writeErr(QStringLiteral("framewright-cli: cannot read \"%1\": %2\n").arg(path, file.errorString()));
+        return std::nullopt;
+    }
+    return QString::fromUtf8(bytes);
+}
+
+int runCalc(const QStringList &args)
+{
+    if (args.isEmpty() || args.size() > 2)
+        return usageError(QStringLiteral("calc takes a mode and at most one file"));
+    static const QStringList modes = {QStringLiteral("cross"), QStringLiteral("f2l"), QStringLiteral("ll"),
+                                      QStringLiteral("moves")};
+    const qsizetype mode = modes.indexOf(args.at(0));
+    if (mode < 0)
+        return usageError(QStringLiteral("unknown calc mode \"%1\"").arg(args.at(0)));
+    std::optional<QString> text = readInput(args.size() > 1 ? args.at(1) : QString());
+    if (!text)
+        return kExitFailure;
+    // As the text edit holds pasted text: every line end is a line feed.
+    text->replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text->replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    writeOut(cube::calculatorOutput(*text, static_cast<cube::CalculatorMode>(mode)) + QLatin1Char('\n'));
+    return kExitOk;
+}
+
+int runDb(const QStringList &args)
+{
+    QString path;
+    db::FilterSelection selection;
+    QString solverName;
+    bool hasSolver = false;
+    bool includeMoves = true;
+    enum class Output { None, List, Stats, Table } output = Output::None;
+
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        const auto value = [&](QString *target) {
+            if (i + 1 >= args.size())
+                return false;
+            *target = args.at(++i);
+            return true;
+        };
+        const auto setOutput = [&](Output chosen) {
+            if (output != Output::None && output != chosen)
+                return false;
+            output = chosen;
+            return true;
+        };
+        if (arg == QLatin1String("--puzzle")) {
+            if (!value(&selection.puzzle))
+                return usageError(QStringLiteral("--puzzle needs a value"));
+        } else if (arg == QLatin1String("--method")) {
+            if (!value(&selection.method))
+                return usageError(QStringLiteral("--method needs a value"));
+        } else if (arg == QLatin1String("--solver")) {
+            if (!value(&solverName))
+                return usageError(QStringLiteral("--solver needs a value"));
+            hasSolver = true;
+        } else if (arg == QLatin1String("--filter")) {
+            QString filter;
+            if (!value(&filter))
+                return usageError(QStringLiteral("--filter needs TYPE:PARAM"));
+            const qsizetype colon = filter.indexOf(QLatin1Char(':'));
+            const QString type = filter.left(colon);
+            const QString param = colon < 0 ? QString() : filter.mid(colon + 1);
+            static const QStringList types = {QStringLiteral("Time"), QStringLiteral("Cross"),
+                                              QStringLiteral("Skip"), QStringLiteral("PLL")};
+            if (colon < 0 || !types.contains(type))
+                return usageError(QStringLiteral("--filter takes TYPE:PARAM with TYPE one of Time, Cross, Skip, PLL"));
+            const QStringList entries = db::filterParamEntries(type);
+            if (!entries.contains(param))
+                return usageError(QStringLiteral("\"%1\" is not a %2 filter; use one of: %3")
+                                      .arg(param, type, entries.join(QStringLiteral(", "))));
+            selection.filterType = type;
+            selection.filterParam = param;
+        } else if (arg == QLatin1String("--no-moves")) {
+            includeMoves = false;
+        } else if (arg == QLatin1String("--list")) {
+            if (!setOutput(Output::List))
+                return usageError(QStringLiteral("choose one of --list, --stats, --table"));
+        } else if (arg == QLatin1String("--stats")) {
+            if (!setOutput(Output::Stats))
+                return usageError(QStringLiteral("choose one of --list, --stats, --table"));
+        } else if (arg == QLatin1String("--table")) {
+            if (!setOutput(Output::Table))
+                return usageError(QStringLiteral("choose one of --list, --stats, --table"));
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            return usageError(QStringLiteral("unknown option \"%1\"").arg(arg));
+        } else if (path.isEmpty()) {
+            path = arg;
+        } else {
+            return usageError(QStringLiteral("db takes one file"));
+        }
+    }
+    if (path.isEmpty())
+        return usageError(QStringLiteral("db needs a database file"));
+    if (output == Output::None)
+        return usageError(QStringLiteral("choose one of --list, --stats, --table"));
+
+    QString error;
+    const std::optional<db::SolveDatabase> database = db::loadDatabaseFile(path, &error);
+    if (!database) {
+        writeErr(QStringLiteral("framewright-cli: cannot read \"%1\": %2\n").arg(path, error));
+        return kExitFailure;
+    }
+    if (hasSolver) {
+        // The solver box shows "name [count]"; a name the database lacks lists nothing.
+        selection.solverEntry = solverName + QStringLiteral(" [0]");
+        for (const QString &entry : database->solverEntries.mid(1)) {
+            if (db::solverNameFromEntry(entry) == solverName) {
+                selection.solverEntry = entry;
+                break;
+            }
+        }
+    }
+
+    const std::vector<int32_t> shown = db::filterSolves(database->solves, selection);
+    switch (output) {
+    case Output::List: {
+        QString text;
+        for (int32_t index : shown)
+            text += db::solveListText(database->solves[size_t(index)]) + QLatin1Char('\n');
+        writeOut(text);
+        break;
+    }
+    case Output::Stats:
+        writeOut(db::statsText(database->solves, shown) + QLatin1Char('\n'));
+        break;
+    case Output::Table:
+        writeOut(db::solveTable(database->solves, shown, selection.method, includeMoves));
+        break;
+    case Output::None:
+        break;
+    }
+    return kExitOk;
+}
+
+int runDbConvert(const QStringList &args)
+{
+    if (args.size() > 1)
+        return usageError(QStringLiteral("db-convert takes at most one file"));
+    const std::optional<QString> text = readInput(args.isEmpty() ? QString() : args.at(0));
+    if (!text)
+        return kExitFailure;
+    QString error;
+    const std::optional<QString> converted = db::convertWebTable(*text, &error);
+    if (!converted) {
+        writeErr(QStringLiteral("framewright-cli: cannot convert the solve table: %1\n").arg(error));
+        return kExitFailure;
+    }
+    writeOut(*converted + QLatin1Char('\n'));
+    return kExitOk;
+}
+
+}  // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("framewright-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(FRAMEWRIGHT_VERSION));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Command-line tools of Framewright, the speedsolve video study program."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("Command to run."));
-    parser.process(app);
-
-    const QStringList args = parser.positionalArguments();
-    if (args.isEmpty()) {
-        std::fputs(qPrintable(parser.helpText()), stderr);
-        return 2;
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty())
+        return usageError(QStringLiteral("no command given"));
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        writeOut(QString::fromLatin1(kUsage));
+        return kExitOk;
     }
-    std::fprintf(stderr, "framewright-cli: unknown command \"%s\"\n%s", qPrintable(args.first()),
-                 qPrintable(parser.helpText()));
-    return 2;
+    if (command == QLatin1String("--version")) {
+        writeOut(QStringLiteral("framewright-cli " FRAMEWRIGHT_VERSION "\n"));
+        return kExitOk;
+    }
+    if (command == QLatin1String("calc"))
+        return runCalc(args);
+    if (command == QLatin1String("db"))
+        return runDb(args);
+    if (command == QLatin1String("db-convert"))
+        return runDbConvert(args);
+    return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
 }

@@ -1,1 +1,248 @@
 #include "SolveAnalysis.h"
+
+#include "MoveText.h"
+#include "Recognition.h"
+
+#include <cmath>
+
+namespace cube {
+
+namespace {
+
+// A list entry, or 0 when the list is shorter: analyses of records with
+// missing steps read the missing values as 0.
+template <typename T>
+T entry(const std::vector<T> &list, size_t index)
+{
+    return index < list.size() ? list[index] : T{};
+}
+
+QString step(const SolveRecord &record, qsizetype index)
+{
+    return index < record.steps.size() ? record.steps.at(index) : QString();
+}
+
+// a / b, or 0 when the quotient would not be a finite number (b == 0 and the
+// like): a spreadsheet cell of 0 is more useful than "nan" or "inf".
+float ratio(float a, float b)
+{
+    const float value = a / b;
+    return std::isfinite(value) ? value : 0.0f;
+}
+
+// Mean of the non-zero values; 0 when there is none.
+template <typename It>
+float meanOfNonZero(It first, It last)
+{
+    float sum = 0.0f;
+    int count = 0;
+    for (It it = first; it != last; ++it) {
+        sum += static_cast<float>(*it);
+        if (*it != 0)
+            ++count;
+    }
+    return count > 0 ? sum / static_cast<float>(count) : 0.0f;
+}
+
+}  // namespace
+
+void analyseCommon(SolveRecord &record)
+{
+    while (record.steps.size() < kStepCount)
+        record.steps.append(QString());
+
+    // Marks are seconds when the unit says so, frame numbers otherwise.
+    const float divisor = record.markUnit == QLatin1String("Time") ? 1.0f : record.fps;
+    record.stepTimes.assign(kStepCount, 0.0f);
+    for (int i = 0; i < kStepCount; ++i) {
+        const float seconds = (record.marks[size_t(i) + 1] - record.marks[size_t(i)]) / divisor;
+        // A mark that goes backwards, or a frame rate of 0, gives no usable time.
+        record.stepTimes[size_t(i)] = (std::isfinite(seconds) && seconds >= 0.0f) ? seconds : 0.0f;
+    }
+
+    record.stepMoves.assign(kStepCount, 0);
+    record.stepRotations.assign(kStepCount, RotationCount{});
+    record.stepGen.assign(kStepCount, 0);
+    QString solution;
+    for (int i = 0; i < kStepCount; ++i) {
+        const QString &text = record.steps.at(i);
+        const QString moves = stripComment(text);
+        record.stepMoves[size_t(i)] = countMoves(text);
+        // Wide r and l turns count as rotations only in the first step, where
+        // they stand for inspection-style regrips.
+        record.stepRotations[size_t(i)] = countRotations(moves, true, i == 0);
+        record.stepGen[size_t(i)] = countGen(moves);
+        solution += moves;
+    }
+    record.totalGen = static_cast<float>(countGen(solution));
+    record.letterShares = letterShares(solution);
+    record.averageGen = meanOfNonZero(record.stepGen.begin(), record.stepGen.end());
+
+    record.totalFullRotations = 0;
+    record.totalWideRotations = 0;
+    for (const RotationCount &r : record.stepRotations) {
+        record.totalFullRotations += r.full;
+        record.totalWideRotations += r.wide;
+    }
+
+    record.tps = ratio(static_cast<float>(record.moveCount), record.time);
+    if (record.time < 10.0f || std::isnan(record.time))
+        record.timeBucket = QStringLiteral("Sub%1").arg(static_cast<long long>(std::ceil(std::isnan(record.time) ? 0.0f : record.time)));
+    else
+        record.timeBucket = QStringLiteral("Sup10");
+    record.stepShares = {};
+    record.spSlot.clear();
+}
+
+void analyseCfop(SolveRecord &record)
+{
+    const auto &t = record.stepTimes;
+    const auto &m = record.stepMoves;
+    const auto &r = record.stepRotations;
+    const auto &g = record.stepGen;
+
+    record.crossTime = entry(t, 0);
+    record.pairTimes = {entry(t, 1), entry(t, 2), entry(t, 3), entry(t, 4)};
+    record.ollTime = entry(t, 5);
+    record.pllTime = entry(t, 6);
+    record.f2lTime = 0.0f;
+    for (float pair : record.pairTimes)
+        record.f2lTime += pair;
+
+    record.stepShares = {ratio(record.crossTime, record.time), ratio(record.f2lTime, record.time),
+                         ratio(record.ollTime, record.time), ratio(record.pllTime, record.time)};
+
+    record.crossMoves = entry(m, 0);
+    record.pairMoves = {entry(m, 1), entry(m, 2), entry(m, 3), entry(m, 4)};
+    record.ollMoves = entry(m, 5);
+    record.pllMoves = entry(m, 6);
+    record.f2lMoves = 0;
+    for (int32_t pair : record.pairMoves)
+        record.f2lMoves += pair;
+
+    const auto tps = [](int32_t moves, float seconds) {
+        return seconds > 0.0f ? ratio(static_cast<float>(moves), seconds) : 0.0f;
+    };
+    record.crossTps = tps(record.crossMoves, record.crossTime);
+    record.f2lTps = tps(record.f2lMoves, record.f2lTime);
+    record.ollTps = tps(record.ollMoves, record.ollTime);
+    record.pllTps = tps(record.pllMoves, record.pllTime);
+
+    record.crossRotations = entry(r, 0);
+    record.pairRotations = {entry(r, 1), entry(r, 2), entry(r, 3), entry(r, 4)};
+    record.ollRotations = entry(r, 5);
+    record.pllRotations = entry(r, 6);
+    record.f2lRotations = {};
+    for (const RotationCount &pair : record.pairRotations) {
+        record.f2lRotations.full += pair.full;
+        record.f2lRotations.wide += pair.wide;
+    }
+
+    const QString cross = stripComment(step(record, 0));
+    const QString oll = stripComment(step(record, 5));
+    const QString pll = stripComment(step(record, 6));
+    record.crossGen = static_cast<float>(countGen(cross));
+    record.pairGens = {entry(g, 1), entry(g, 2), entry(g, 3), entry(g, 4)};
+    record.f2lGen = meanOfNonZero(record.pairGens.begin(), record.pairGens.end());
+    record.ollGen = static_cast<float>(countGen(oll));
+    record.pllGen = static_cast<float>(countGen(pll));
+
+    QString pairs;
+    for (int k = 1; k <= 4; ++k)
+        pairs += stripComment(step(record, k)) + QLatin1Char(' ');
+    record.crossLetters = letterShares(cross);
+    record.f2lLetters = letterShares(pairs);
+    record.ollLetters = letterShares(oll);
+    record.pllLetters = letterShares(pll);
+
+    if (record.crossColour.isEmpty())
+        record.crossColour = crossColour(cross);
+    record.crossType = crossType(step(record, 0) + QLatin1Char('\t') + step(record, 1));
+
+    record.pairInserts.clear();
+    record.pairInsertTypes.clear();
+    record.pairSlots.clear();
+    for (int k = 1; k <= 4; ++k) {
+        const std::optional<InsertResult> insert = insertResult(step(record, k));
+        record.pairInserts.append(insert ? insert->algorithm : QString());
+        record.pairInsertTypes.push_back(insert ? insert->code.toInt() : 0);
+        record.pairSlots.append(insert ? insert->slot : QString());
+    }
+    record.multiSlot = multiSlot(record.steps);
+    record.lastSlotType = lastSlotType(step(record, 4));
+
+    const LlNames names = llNames(step(record, 5), step(record, 6));
+    record.ollName = names.first;
+    record.pllName = names.second;
+    record.llSkips = llSkips(step(record, 5), step(record, 6));
+    record.ollFamily = ollFamily(record.ollCase);
+    const AufIndices aufs = aufIndices(step(record, 5), step(record, 6));
+    record.preOllAuf = aufs.beforeFirst;
+    record.prePllAuf = aufs.beforeSecond;
+    record.finalAuf = aufs.final;
+}
+
+void analyseRoux(SolveRecord &record)
+{
+    float *const times[] = {&record.fbTime, &record.ssTime, &record.spTime,
+                            &record.cmllTime, &record.eolrTime, &record.epTime};
+    int32_t *const moves[] = {&record.fbMoves, &record.ssMoves, &record.spMoves,
+                              &record.cmllMoves, &record.eolrMoves, &record.epMoves};
+    for (size_t i = 0; i < 6 && i < record.stepTimes.size(); ++i) {
+        *times[i] = record.stepTimes[i];
+        *moves[i] = countMoves(step(record, qsizetype(i)));
+    }
+    record.sbTime = record.ssTime + record.spTime;
+    record.sbMoves = record.ssMoves + record.spMoves;
+
+    // Seconds per move; a step without moves has no rate (0, not infinity).
+    const auto rate = [](float seconds, int32_t count) {
+        return count != 0 ? ratio(seconds, static_cast<float>(count)) : 0.0f;
+    };
+    record.fbRate = rate(record.fbTime, record.fbMoves);
+    record.ssRate = rate(record.ssTime, record.ssMoves);
+    record.spRate = rate(record.spTime, record.spMoves);
+    record.sbRate = rate(record.sbTime, record.sbMoves);
+    record.cmllRate = rate(record.cmllTime, record.cmllMoves);
+    record.eolrRate = rate(record.eolrTime, record.eolrMoves);
+    record.epRate = rate(record.epTime, record.epMoves);
+
+    record.llSkips = lseSkips(record.steps);
+    record.fbType.clear();
+    record.cmllType.clear();
+    record.eolrName = rouxStepName(step(record, 4), QStringLiteral("EOLR"));
+    record.epName = rouxStepName(step(record, 5), QStringLiteral("EP"));
+
+    record.fbLetters = letterShares(stripComment(step(record, 0)));
+    record.ssLetters = letterShares(stripComment(step(record, 1)));
+    record.spLetters = letterShares(stripComment(step(record, 2)));
+    record.cmllLetters = letterShares(stripComment(step(record, 3)));
+    record.eolrLetters = letterShares(stripComment(step(record, 4)));
+    record.epLetters = sliceShares(stripComment(step(record, 5)));
+}
+
+QString rouxStepName(const QString &text, const QString &defaultName)
+{
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("Skip");
+    const qsizetype comment = text.lastIndexOf(QLatin1String("//"));
+    if (comment < 0)
+        return defaultName;
+    // The character after the slashes is normally the blank of "// name".
+    return text.mid(comment + 3).trimmed();
+}
+
+int32_t lseSkips(const QStringList &steps)
+{
+    if (steps.size() < 6)
+        return 0;
+    int32_t mask = 0;
+    for (int i = 3; i <= 5; ++i) {
+        const QString rest = normaliseEnds(stripComment(steps.at(i)).trimmed()).trimmed();
+        if (rest.isEmpty())
+            mask |= 1 << (i - 3);
+    }
+    return mask;
+}
+
+}  // namespace cube

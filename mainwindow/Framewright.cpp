@@ -5,10 +5,13 @@
 #include "SplitsFile.h"
 #include "TimeText.h"
 #include "Version.h"
+#include "Calculator.h"
+#include "ui_CrossColorCalculator.h"
 #include "ui_FramewrightWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFont>
@@ -475,6 +478,40 @@ void Framewright::on_actionPaste_from_Clipboard_triggered()
 void Framewright::on_actionExit_triggered()
 {
     QCoreApplication::quit();
+}
+
+void Framewright::on_actionCross_Calculator_triggered()
+{
+    if (!crossCalculatorUi) {
+        crossCalculatorDialog = std::make_unique<QDialog>();
+        crossCalculatorUi = std::make_unique<Ui::CrossColorCalculator>();
+        crossCalculatorUi->setupUi(crossCalculatorDialog.get());
+        connect(crossCalculatorUi->computeButton, &QPushButton::clicked, this,
+                &Framewright::CrossCalculatorCompute);
+        connect(crossCalculatorUi->clipboardButton, &QPushButton::clicked, this,
+                &Framewright::CrossCalculatorClipboard);
+    }
+    crossCalculatorDialog->show();
+    crossCalculatorDialog->raise();
+    crossCalculatorDialog->exec();
+}
+
+void Framewright::CrossCalculatorCompute()
+{
+    if (!crossCalculatorUi)
+        return;
+    const auto mode = static_cast<cube::CalculatorMode>(crossCalculatorUi->computeCombo->currentIndex());
+    crossCalculatorUi->output->setPlainText(
+        cube::calculatorOutput(crossCalculatorUi->solvesEdit->toPlainText(), mode));
+}
+
+void Framewright::CrossCalculatorClipboard()
+{
+    if (!crossCalculatorUi)
+        return;
+    if (crossCalculatorUi->output->toPlainText().isEmpty())
+        CrossCalculatorCompute();
+    QGuiApplication::clipboard()->setText(crossCalculatorUi->output->toPlainText());
 }
 
 void Framewright::on_actionDB_Analyser_triggered()

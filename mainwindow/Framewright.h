@@ -18,10 +18,12 @@
 #include <vector>
 
 class FrameGrabber;
+class QDialog;
 class QListWidgetItem;
 
 namespace Ui {
 class FramewrightWindow;
+class CrossColorCalculator;
 }
 
 // The nine user-bindable keys, as Qt key codes, in this order.
@@ -75,6 +77,9 @@ public Q_SLOTS:
     void on_actionClear_Splits_for_this_solve_triggered();
     void AutoSave();
     void on_rotateCombo_currentIndexChanged(int);
+    void on_actionCross_Calculator_triggered();
+    void CrossCalculatorCompute();
+    void CrossCalculatorClipboard();
     void on_actionDB_Analyser_triggered();
     void on_actionSolvebank_triggered();
 
@@ -113,7 +118,11 @@ private:
     QString SplitsPath() const;
 
     std::unique_ptr<Ui::FramewrightWindow> ui;
+    // The calculator's form and dialog, created on first use and kept (with
+    // their texts) until the window closes.
+    std::unique_ptr<Ui::CrossColorCalculator> crossCalculatorUi;
     DBAnalyser dbAnalyser;
+    std::unique_ptr<QDialog> crossCalculatorDialog;
     QString videoPath;
     std::unique_ptr<FrameGrabber> grabber;
     bool paused = true;

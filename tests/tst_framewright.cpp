@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QComboBox>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -134,6 +137,7 @@ private Q_SLOTS:
     void settings_checkBoxes_data();
     void settings_checkBoxes();
     void settings_roundTrip();
+    void calculator_computeClipboardReopen();
 };
 
 void TestFramewright::initTestCase()
@@ -623,6 +627,52 @@ void TestFramewright::settings_roundTrip()
     QVERIFY(ui(w).ffgrabberCheck->isChecked());
     QVERIFY(ui(w).cropKeepAspect->isChecked());
     QCOMPARE(QDir::currentPath(), home);
+}
+
+void TestFramewright::calculator_computeClipboardReopen()
+{
+    Framewright w;
+    QString firstOutput;
+    QString title;
+    int initialMode = -1;
+    answerNextDialog([&](QWidget *modal) {
+        title = modal->windowTitle();
+        auto *edit = modal->findChild<QPlainTextEdit *>(QStringLiteral("solvesEdit"));
+        auto *output = modal->findChild<QPlainTextEdit *>(QStringLiteral("output"));
+        auto *mode = modal->findChild<QComboBox *>(QStringLiteral("computeCombo"));
+        auto *clipboard = modal->findChild<QPushButton *>(QStringLiteral("clipboardButton"));
+        QVERIFY(edit && output && mode && clipboard);
+        initialMode = mode->currentIndex();
+        // Rows: a pair, an empty row, rotations only, and the empty row after the last line feed.
+        edit->setPlainText(QStringLiteral("R U R' U'\n\nx2 // cross\n"));
+        clipboard->click();  // nothing computed yet: computes first
+        firstOutput = output->toPlainText();
+        modal->close();
+    });
+    w.on_actionCross_Calculator_triggered();
+    QCOMPARE(title, QStringLiteral("Cross Color Calculator"));
+    QCOMPARE(initialMode, 3);
+    QCOMPARE(firstOutput, QStringLiteral("4\n0\n0\n0"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), firstOutput);
+
+    // Reopening shows the same input and result; another mode recomputes.
+    QString keptInput, keptOutput, colours;
+    answerNextDialog([&](QWidget *modal) {
+        auto *edit = modal->findChild<QPlainTextEdit *>(QStringLiteral("solvesEdit"));
+        auto *output = modal->findChild<QPlainTextEdit *>(QStringLiteral("output"));
+        auto *mode = modal->findChild<QComboBox *>(QStringLiteral("computeCombo"));
+        auto *compute = modal->findChild<QPushButton *>(QStringLiteral("computeButton"));
+        keptInput = edit->toPlainText();
+        keptOutput = output->toPlainText();
+        mode->setCurrentIndex(0);
+        compute->click();
+        colours = output->toPlainText();
+        modal->close();
+    });
+    w.on_actionCross_Calculator_triggered();
+    QCOMPARE(keptInput, QStringLiteral("R U R' U'\n\nx2 // cross\n"));
+    QCOMPARE(keptOutput, firstOutput);
+    QCOMPARE(colours, QStringLiteral("Yellow\nYellow\nWhite\nYellow"));
 }
 
 QTEST_MAIN(TestFramewright)
