@@ -1,1 +1,85 @@
 #pragma once
+
+#include "SolveRecord.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+// Filters, the solve list and the summary line of the solve database
+// analyser. Solves are addressed by their index in the loaded vector; a list
+// of such indices ("shown") is what the list, the summary, the charts and the
+// solve tables work on.
+namespace db {
+
+// Entries of the filter boxes, in box order. The first entry of the puzzle,
+// method, solver and filter-type boxes means "no filtering by this box".
+QStringList puzzleEntries();      // "Any", "3x3", "OH"
+QStringList methodEntries();      // "Any", "CFOP", "Roux", "ZZ", "Mehta", "Petrus"
+QStringList filterTypeEntries();  // "None", "Time", "Cross", "Skip", "PLL"
+QStringList timeFilterEntries();  // "Sub4" ... "Sub10", "Sup10"
+QStringList crossFilterEntries(); // "Cross", "XCross", "XXCross", "Other": crossType 0 to 3
+QStringList skipFilterEntries();  // "OLL", "PLL", "Last Layer"
+QStringList pllFilterEntries();   // the 21 PLL names, "Aa" to "Z"
+
+// The parameter entries offered for a filter type: the time, cross, skip or
+// PLL entries for "Time", "Cross", "Skip", "PLL"; none for anything else.
+QStringList filterParamEntries(const QString &filterType);
+
+// The solver name of a solver-box entry "name [count]": what stands before
+// the last "[" less the blank in front of it. An entry without "[" is
+// returned unchanged.
+QString solverNameFromEntry(const QString &entry);
+
+// The current texts of the filter boxes. An empty text or the box's first
+// entry ("Any", "Any", "All", "None") means no filtering by that box, so a
+// dialog whose boxes show translated texts passes an empty text for index 0.
+struct FilterSelection
+{
+    QString puzzle = QStringLiteral("Any");
+    QString method = QStringLiteral("Any");
+    QString solverEntry = QStringLiteral("All");  // "name [count]"
+    QString filterType = QStringLiteral("None");
+    QString filterParam;  // an entry of filterParamEntries(filterType)
+};
+
+// Indices of the solves that pass every filter, fastest first; equal times
+// keep file order. Puzzle, method and solver must match exactly
+// (case-sensitive). Typed filters:
+// - "Time": "SubN" keeps times strictly below N seconds (cumulative);
+//   "Sup10" keeps real times of 10 s or more and never the placeholder.
+// - "Cross": crossType equal to the entry's position.
+// - "Skip": "OLL" keeps llSkips with bit 0 set, "PLL" with bit 1 set,
+//   "Last Layer" llSkips == 3. Roux solves keep their own mask in llSkips
+//   (bit 0 CMLL, bit 1 EOLR, bit 2 EP) and are matched by the same bits.
+// - "PLL": the first blank-separated word of pllAlg, less a trailing
+//   "-perm", equals the chosen name ignoring case ("Ua", "ua perm" and
+//   "Ua-perm" all name "Ua").
+// A parameter that is not an entry of its type matches no solve.
+std::vector<int32_t> filterSolves(const std::vector<cube::SolveRecord> &solves, const FilterSelection &selection);
+
+// One list entry: "7.500s\t<solver> (<puzzle> <method>)".
+QString solveListText(const cube::SolveRecord &record);
+// The entries of the `shown` solves, in that order; indices outside
+// `solves` are skipped.
+QStringList solveListTexts(const std::vector<cube::SolveRecord> &solves, const std::vector<int32_t> &shown);
+
+// What the summary, the charts and the solve tables work on: `shown` when it
+// is not empty, otherwise every solve in file order.
+std::vector<int32_t> workingSet(const std::vector<cube::SolveRecord> &solves, const std::vector<int32_t> &shown);
+
+// The summary line: "<n> solves selected (<avg>s avg)" for a non-empty
+// `shown`, else "<n> solves in DB (<avg>s avg)" over every solve. The
+// average (3 decimals) leaves placeholder times out; when no solve has a
+// real time the parenthesis reads "(no times)". Indices outside `solves`
+// are counted but add no time.
+QString statsText(const std::vector<cube::SolveRecord> &solves, const std::vector<int32_t> &shown);
+
+// `value` with exactly `decimals` digits after the point, rounded half away
+// from zero; non-finite values print as 0 so that no "nan" or "inf" reaches
+// the user, and -0 prints as 0.
+QString fixedText(double value, int decimals);
+
+}  // namespace db

@@ -52,6 +52,8 @@ private Q_SLOTS:
     void usageErrors_data();
     void usageErrors();
     void unreadableFiles();
+    void dbPipeline_data();
+    void dbPipeline();
     void dbConvert();
     void dbConvert_undefinedInput_data();
     void dbConvert_undefinedInput();
@@ -140,6 +142,36 @@ void TestCli::unreadableFiles()
         QVERIFY(result.out.isEmpty());
         QVERIFY2(result.err.contains("cannot read"), result.err.constData());
     }
+}
+
+void TestCli::dbPipeline_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("expectedFile");
+    // Each expected file was checked field by field against the analysis rules.
+    QTest::newRow("list, fastest first") << QStringList{QStringLiteral("--list")} << QStringLiteral("small.list.txt");
+    QTest::newRow("summary") << QStringList{QStringLiteral("--stats")} << QStringLiteral("small.stats.txt");
+    QTest::newRow("common table") << QStringList{QStringLiteral("--table"), QStringLiteral("--no-moves")}
+                                  << QStringLiteral("small.any.tsv");
+    QTest::newRow("CFOP table") << QStringList{QStringLiteral("--method"), QStringLiteral("CFOP"),
+                                               QStringLiteral("--table"), QStringLiteral("--no-moves")}
+                                << QStringLiteral("small.cfop.tsv");
+    QTest::newRow("Roux table") << QStringList{QStringLiteral("--method"), QStringLiteral("Roux"),
+                                               QStringLiteral("--table"), QStringLiteral("--no-moves")}
+                                << QStringLiteral("small.roux.tsv");
+    QTest::newRow("one solver with move usage")
+        << QStringList{QStringLiteral("--puzzle"), QStringLiteral("3x3"), QStringLiteral("--solver"),
+                       QStringLiteral("Bob"), QStringLiteral("--table")}
+        << QStringLiteral("small.bob-moves.tsv");
+}
+
+void TestCli::dbPipeline()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, expectedFile);
+    const Result result = runCli(QStringList{QStringLiteral("db"), dataFile("small.csv")} + options);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, readFile(dataFile(expectedFile.toLatin1().constData())));
 }
 
 void TestCli::dbConvert()

@@ -62,6 +62,24 @@ void answerNextDialog(std::function<void(QWidget *)> answer)
     timer->start(10);
 }
 
+// Runs `answer` on the calculator dialog once it is on screen. The dialog is
+// shown before its event loop starts, so it never becomes the modal widget.
+void answerCalculator(std::function<void(QWidget *)> answer)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == QLatin1String("CrossColorCalculator") && widget->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                answer(widget);
+                return;
+            }
+        }
+    });
+    timer->start(10);
+}
+
 void pressInMessageBox(QMessageBox::StandardButton button, QString *text = nullptr)
 {
     answerNextDialog([button, text](QWidget *modal) {
@@ -635,7 +653,7 @@ void TestFramewright::calculator_computeClipboardReopen()
     QString firstOutput;
     QString title;
     int initialMode = -1;
-    answerNextDialog([&](QWidget *modal) {
+    answerCalculator([&](QWidget *modal) {
         title = modal->windowTitle();
         auto *edit = modal->findChild<QPlainTextEdit *>(QStringLiteral("solvesEdit"));
         auto *output = modal->findChild<QPlainTextEdit *>(QStringLiteral("output"));
@@ -657,7 +675,7 @@ void TestFramewright::calculator_computeClipboardReopen()
 
     // Reopening shows the same input and result; another mode recomputes.
     QString keptInput, keptOutput, colours;
-    answerNextDialog([&](QWidget *modal) {
+    answerCalculator([&](QWidget *modal) {
         auto *edit = modal->findChild<QPlainTextEdit *>(QStringLiteral("solvesEdit"));
         auto *output = modal->findChild<QPlainTextEdit *>(QStringLiteral("output"));
         auto *mode = modal->findChild<QComboBox *>(QStringLiteral("computeCombo"));
