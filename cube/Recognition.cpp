@@ -8,6 +8,7 @@
 
 #include <array>
 #include <iterator>
+#include <string_view>
 #include <utility>
 
 namespace cube {
@@ -84,53 +85,27 @@ constexpr InsertEntry kAnalysisTable[] = {
     {"F' L' F", 4, FL},
 };
 
-// The calculator knows no wide/slice or F-turn classes: those rows are direct
-// (1) or other (0) insertions here.
-constexpr InsertEntry kCalculatorTable[] = {
-    {"R U R'", 1, FR}, {"R2 U R'", 1, FR}, {"R2' U R'", 1, FR},
-    {"R U' R'", 0, FR}, {"R U2 R'", 0, FR}, {"R U2' R'", 0, FR}, {"R U U R'", 0, FR},
-    {"R U' U' R'", 0, FR}, {"R2 U' R'", 0, FR}, {"R2 U2 R'", 0, FR}, {"R2 U2' R'", 0, FR},
-    {"R2' U' R'", 0, FR}, {"R2' U2 R'", 0, FR}, {"R2' U2' R'", 0, FR},
+// The calculator keeps codes 0 to 2 and knows no wide/slice (3) or F-turn (4)
+// class: of those rows, these are direct insertions (1), the rest other (0).
+constexpr std::string_view kCalculatorDirect[] = {"F' U' F", "F U F'", "f R f'", "r B r'", "f' L' f"};
 
-    {"L' U' L", 1, FL}, {"L2' U' L", 1, FL}, {"L2 U' L", 1, FL},
-    {"L' U L", 0, FL}, {"L' U2 L", 0, FL}, {"L' U2' L", 0, FL}, {"L' U U L", 0, FL},
-    {"L' U' U' L", 0, FL}, {"L2' U L", 0, FL}, {"L2' U2 L", 0, FL}, {"L2' U2' L", 0, FL},
-    {"L2 U L", 0, FL}, {"L2 U2 L", 0, FL}, {"L2 U2' L", 0, FL},
+constexpr std::array<InsertEntry, std::size(kAnalysisTable)> calculatorTable()
+{
+    std::array<InsertEntry, std::size(kAnalysisTable)> table{};
+    for (size_t i = 0; i < table.size(); ++i) {
+        InsertEntry entry = kAnalysisTable[i];
+        if (entry.type > 2) {
+            bool direct = false;
+            for (std::string_view algorithm : kCalculatorDirect)
+                direct = direct || algorithm == std::string_view(entry.algorithm);
+            entry.type = direct ? 1 : 0;
+        }
+        table[i] = entry;
+    }
+    return table;
+}
 
-    {"R' U' R", 1, BR}, {"R2' U' R", 1, BR}, {"R2 U' R", 1, BR},
-    {"R' U R", 0, BR}, {"R' U2 R", 0, BR}, {"R' U2' R", 0, BR}, {"R' U U R", 0, BR},
-    {"R' U' U' R", 0, BR}, {"R2' U R", 0, BR}, {"R2' U2 R", 0, BR}, {"R2' U2' R", 0, BR},
-    {"R2 U R", 0, BR}, {"R2 U2 R", 0, BR},
-
-    {"L U L'", 1, BL}, {"L2 U L'", 1, BL}, {"L2' U L'", 1, BL},
-    {"L U' L'", 0, BL}, {"L U2 L'", 0, BL}, {"L U2' L'", 0, BL}, {"L U U L'", 0, BL},
-    {"L U' U' L'", 0, BL}, {"L2 U' L'", 0, BL}, {"L2 U2 L'", 0, BL}, {"L2 U2' L'", 0, BL},
-    {"L2' U' L'", 0, BL}, {"L2' U2 L'", 0, BL}, {"L2' U2' L'", 0, BL},
-
-    {"R' U R D'", 2, FR}, {"R' U' R D'", 2, FR}, {"R' U2 R D'", 2, FR}, {"R' U2' R D'", 2, FR},
-    {"L' U L D", 2, FR}, {"L' U' L D", 2, FR}, {"L' U2 L D", 2, FR}, {"L' U2' L D", 2, FR},
-    {"R' U R u'", 2, FR}, {"R' U' R u'", 2, FR},
-
-    {"R U' R' D'", 2, FL}, {"R U R' D'", 2, FL}, {"R U2 R' D'", 2, FL}, {"R U2' R' D'", 2, FL},
-    {"R U R' u'", 2, FL}, {"R U' R' u'", 2, FL},
-    {"L U L' D", 2, FL}, {"L U' L' D", 2, FL}, {"L U2 L' D", 2, FL}, {"L U2' L' D", 2, FL},
-
-    {"L U L' D'", 2, BR}, {"L U' L' D'", 2, BR}, {"L U2 L' D'", 2, BR}, {"L U2' L' D'", 2, BR},
-    {"R U R' D", 2, BR}, {"R U' R' D", 2, BR}, {"R U2 R' D", 2, BR}, {"R U2' R' D", 2, BR},
-
-    {"L' U L D'", 2, BL}, {"L' U' L D'", 2, BL}, {"L' U2 L D'", 2, BL}, {"L' U2' L D'", 2, BL},
-    {"R' U R D", 2, BL}, {"R' U' R D", 2, BL}, {"R' U2 R D", 2, BL}, {"R' U2' R D", 2, BL},
-
-    {"l F' l'", 0, FR},
-    {"r' F r", 0, FL},
-    {"f R f'", 1, BR}, {"f R' f'", 0, BR}, {"r' U' R U M'", 0, BR},
-    {"r B r'", 1, BL}, {"f' L' f", 1, BL}, {"f' L f", 0, BL}, {"l U L' U' M'", 0, BL},
-
-    {"F' U' F", 1, FR}, {"F' U F", 0, FR}, {"F' U2 F", 0, FR}, {"F' U2' F", 0, FR},
-    {"F R F'", 0, FR},
-    {"F U F'", 1, FL}, {"F U' F'", 0, FL}, {"F U2 F'", 0, FL}, {"F U2' F'", 0, FL},
-    {"F' L' F", 0, FL},
-};
+constexpr auto kCalculatorTable = calculatorTable();
 
 static_assert(std::size(kAnalysisTable) == 110);
 static_assert(std::size(kCalculatorTable) == 110);
@@ -146,7 +121,7 @@ struct Candidate
 
 using CandidateList = std::array<Candidate, 110>;
 
-CandidateList makeCandidates(const InsertEntry (&table)[110])
+CandidateList makeCandidates(const InsertEntry *table)
 {
     CandidateList list;
     for (size_t i = 0; i < list.size(); ++i) {
@@ -159,7 +134,7 @@ CandidateList makeCandidates(const InsertEntry (&table)[110])
 const CandidateList &candidates(InsertTable table)
 {
     static const CandidateList analysis = makeCandidates(kAnalysisTable);
-    static const CandidateList calculator = makeCandidates(kCalculatorTable);
+    static const CandidateList calculator = makeCandidates(kCalculatorTable.data());
     return table == InsertTable::Calculator ? calculator : analysis;
 }
 

@@ -314,4 +314,14 @@ QString fixedText(double value, int decimals)
     return text;
 }
 
+QString solvePageAddress(const QString &siteAddress, const QString &solveId)
+{
+    QString site = siteAddress.trimmed();
+    if (site.isEmpty())
+        return QString();
+    while (site.endsWith(QLatin1Char('/')))
+        site.chop(1);
+    return site + QLatin1String("/r/") + solveId;
+}
+
 }  // namespace db

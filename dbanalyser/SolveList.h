@@ -82,4 +82,12 @@ QString statsText(const std::vector<cube::SolveRecord> &solves, const std::vecto
 // the user, and -0 prints as 0.
 QString fixedText(double value, int decimals);
 
+// Settings key (store "Marrowby"/"DBAnalyser") of the solve database site's
+// address, e.g. "https://example.org"; the program knows no default.
+inline constexpr char kSolvePageSiteKey[] = "solvePageSite";
+
+// Address of a solve's web page: the site address, "/r/" and the solve id as
+// stored. Empty when no site address is configured.
+QString solvePageAddress(const QString &siteAddress, const QString &solveId);
+
 }  // namespace db

@@ -83,6 +83,8 @@ private Q_SLOTS:
     void statsText();
     void fixedText_data();
     void fixedText();
+    void solvePageAddress_data();
+    void solvePageAddress();
 };
 
 void TestSolveList::filterParamEntries_data()
@@ -284,6 +286,28 @@ void TestSolveList::fixedText()
     QFETCH(int, decimals);
     QFETCH(QString, expected);
     QCOMPARE(db::fixedText(value, decimals), expected);
+}
+
+void TestSolveList::solvePageAddress_data()
+{
+    QTest::addColumn<QString>("site");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("no site configured") << QString() << QStringLiteral("42") << QString();
+    QTest::newRow("site") << QStringLiteral("https://solves.example") << QStringLiteral("42")
+                          << QStringLiteral("https://solves.example/r/42");
+    QTest::newRow("trailing slash") << QStringLiteral("https://solves.example/ ") << QStringLiteral("7")
+                                    << QStringLiteral("https://solves.example/r/7");
+    QTest::newRow("id as stored") << QStringLiteral("http://h") << QStringLiteral("2|001")
+                                  << QStringLiteral("http://h/r/2|001");
+}
+
+void TestSolveList::solvePageAddress()
+{
+    QFETCH(QString, site);
+    QFETCH(QString, id);
+    QFETCH(QString, address);
+    QCOMPARE(db::solvePageAddress(site, id), address);
 }
 
 QTEST_GUILESS_MAIN(TestSolveList)
