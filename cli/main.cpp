@@ -5,12 +5,15 @@
 //   framewright-cli db FILE [--puzzle TEXT] [--method TEXT] [--solver NAME]
 //                   [--filter TYPE:PARAM] [--no-moves] (--list | --stats | --table)
 //   framewright-cli db-convert [FILE]
+//   framewright-cli probe | frame | frames ...   (frame sources, see the usage text)
 //
 // Input comes from FILE, or standard input when FILE is absent or "-", as
 // UTF-8. Output is UTF-8 on standard output. Exit codes: 0 success, 1 an
 // unreadable file or unconvertible input, 2 bad usage.
 
 #include "Calculator.h"
+#include "CliIo.h"
+#include "FrameCommands.h"
 #include "SolveDatabase.h"
 #include "SolveList.h"
 #include "SolveTables.h"
@@ -23,45 +26,9 @@
 #include <cstdio>
 #include <optional>
 
+using namespace cli;
+
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
-const char kUsage[] =
-    "Usage:\n"
-    "  framewright-cli calc MODE [FILE]\n"
-    "      MODE: cross, f2l, ll or moves. Prints the calculator's answer rows\n"
-    "      for the reconstruction rows in FILE (or standard input).\n"
-    "  framewright-cli db FILE [--puzzle TEXT] [--method TEXT] [--solver NAME]\n"
-    "                  [--filter TYPE:PARAM] [--no-moves] (--list | --stats | --table)\n"
-    "      Loads a solve database, applies the filters and prints the solve\n"
-    "      list, the summary line or the solve table.\n"
-    "      TYPE: Time, Cross, Skip or PLL; PARAM: an entry of that filter.\n"
-    "  framewright-cli db-convert [FILE]\n"
-    "      Converts a solve table copied from the solve database's web site\n"
-    "      into database columns.\n"
-    "  framewright-cli --help | --version\n";
-
-void writeOut(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-}
-
-void writeErr(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-}
-
-int usageError(const QString &message)
-{
-    writeErr(QStringLiteral("framewright-cli: ") + message + QLatin1Char('\n')
-             + QString::fromLatin1(kUsage));
-    return kExitUsage;
-}
 
 // The whole input as UTF-8 text, or nullopt after printing why it could not be read.
 std::optional<QString> readInput(const QString &path)
@@ -257,5 +224,11 @@ int main(int argc, char *argv[])
         return runDb(args);
     if (command == QLatin1String("db-convert"))
         return runDbConvert(args);
+    if (command == QLatin1String("probe"))
+        return runProbe(args);
+    if (command == QLatin1String("frame"))
+        return runFrame(args);
+    if (command == QLatin1String("frames"))
+        return runFrames(args);
     return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
 }

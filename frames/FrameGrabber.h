@@ -15,11 +15,12 @@ struct FrameSize
 
 // A source of video frames: a decoded video file or a numbered image sequence.
 //
-// Frames are 8-bit, 3-channel BGR images. Positions are frame indices; what
-// getPosition() reports after a read depends on the implementation (the
-// 1-based number of the frame just read for the capture and image sources,
-// its 0-based index for the FFmpeg source). A source that failed to open
-// stays usable: it reports 0 frames and delivers none. Sources never throw.
+// Frames are 8-bit, 3-channel BGR images. Every source numbers frames alike:
+// seek(n) makes the next read deliver the frame of 0-based index n, and after
+// a read getPosition() is the 1-based number of the frame just delivered
+// (its index + 1), which is what a split mark stores. A source that failed to
+// open stays usable: it reports 0 frames and delivers none. Sources never
+// throw.
 class FrameGrabber
 {
 public:

@@ -4,6 +4,8 @@
 #include "FrameGrabber.h"
 #include "SplitsFile.h"
 #include "TimeText.h"
+#include "Navigation.h"
+#include "FramePipeline.h"
 #include "Version.h"
 #include "Calculator.h"
 #include "ui_CrossColorCalculator.h"
@@ -71,6 +73,11 @@ Framewright::Framewright(const QString &path, QWidget *parent)
     connect(ui->enhanceCombo, &QComboBox::currentIndexChanged, this, &Framewright::Update);
     connect(ui->samplingCombo, &QComboBox::currentIndexChanged, this, &Framewright::Update);
     connect(&autosaveTimer, &QTimer::timeout, this, &Framewright::AutoSave);
+
+    pipeline = std::make_unique<FramePipeline>();
+    LoadModels();
+    if (!path.isEmpty())
+        OpenVideo(path);
 
     setAcceptDrops(true);
     for (QWidget *widget : {ui->displayWidget, ui->timelineWidget}) {
@@ -253,20 +260,6 @@ void Framewright::UpdateFPS()
     Update();
 }
 
-void Framewright::UpdateDisplay(bool show)
-{
-    if (!grabber)
-        return;
-    const QMutexLocker locker(&frameMutex);
-    if (paused)
-        currentFrame = grabber->getPosition();
-    if (show) {
-        if (paused)
-            frameShown = true;
-        ui->timeLabel->setText(TimeString(currentFrame));
-    }
-}
-
 void Framewright::on_rotateCombo_currentIndexChanged(int)
 {
     Update();
@@ -306,7 +299,8 @@ void Framewright::on_splitList_itemDoubleClicked(QListWidgetItem *item)
                                           static_cast<int>(model.marks().size()));
     if (index < 0)
         return;
-    grabber->seek(model.marks()[static_cast<size_t>(index)] - 1);
+    grabber->seek(SeekIndexForFrame(model.marks()[static_cast<size_t>(index)], totalFrames));
+    rawFrame.release();
     currentFrame = grabber->getPosition();
     frameShown = false;
     UpdateDisplay(true);
@@ -520,141 +514,4 @@ void Framewright::on_actionDB_Analyser_triggered()
     dbAnalyser.raise();
 }
 
-void Framewright::on_actionSolvebank_triggered()
-{
-    // Reserved: the action exists with its shortcut but has no command yet.
-}
 
-void Framewright::on_actionDisplay_Help_triggered()
-{
-    const QStringList lines = {
-        tr("Dbl-clicks"),
-        tr("On image: hide/show interface"),
-        tr("On split: go to frame"),
-        QString(),
-        tr("Checkboxes:"),
-        tr("Funky codecs \u2013 in case video wont load"),
-        tr("30 fps \u2013 instead of 25fps"),
-        tr("Activate Crop \u2013 set crop rectangle first"),
-        QString(),
-        tr("Drag & Drop:"),
-        tr("Video File \u2013 Open file"),
-        tr("Splits File (*.splits.txt) \u2013 Load splits"),
-        QString(),
-        tr("Fixed Keyboard Shortcuts"),
-        tr("Ctrl+Z \u2013 Undo"),
-        tr("Ctrl+Shift+Z or Ctrl+Y \u2013 Redo"),
-        tr("Ctrl+C \u2013 Copy splits to clipboard"),
-        tr("Ctrl+V \u2013 Paste splits from clipboard"),
-        tr("Left/Right arrows \u2013 Goto Prev/Next Marker"),
-        tr("+ \u2013 Add Solve"),
-        tr("Ctrl+S \u2013 Save splits to [InputFile].splits.txt"),
-        tr("Ctrl+O \u2013 Open video"),
-    };
-    QMessageBox::about(this, tr("Keyboard Shortcuts"), lines.join(QLatin1Char('\n')));
-}
-
-// ---- key bindings ----------------------------------------------------------
-
-namespace {
-
-struct BindingKey
-{
-    const char *settingsKey;
-    int32_t KeyBindings::*member;
-};
-
-constexpr BindingKey kBindingKeys[] = {
-    {"KeyPause", &KeyBindings::Pause},
-    {"KeyFrameBack", &KeyBindings::FrameBack},
-    {"KeyFramePrev", &KeyBindings::FramePrev},
-    {"KeyFrameNext", &KeyBindings::FrameNext},
-    {"KeyFrameForward", &KeyBindings::FrameForward},
-    {"KeyAddMarker", &KeyBindings::AddMarker},
-    {"KeyOpenMostRecent", &KeyBindings::OpenMostRecent},
-    {"KeyFullscreen", &KeyBindings::Fullscreen},
-    {"KeyAddSolve", &KeyBindings::AddSolve},
-};
-
-}  // namespace
-
-void Framewright::LoadKeyBindings()
-{
-    keyBindings = KeyBindings{};
-    QSettings settings(kOrganisation, kApplication);
-    if (!settings.contains(QStringLiteral("KeyPause")))
-        return;
-    for (const BindingKey &key : kBindingKeys) {
-        int32_t &binding = keyBindings.*key.member;
-        bool ok = false;
-        const int value = settings.value(QLatin1String(key.settingsKey), binding).toInt(&ok);
-        if (ok)
-            binding = value;
-    }
-}
-
-void Framewright::SaveKeyBindings()
-{
-    QSettings settings(kOrganisation, kApplication);
-    for (const BindingKey &key : kBindingKeys)
-        settings.setValue(QLatin1String(key.settingsKey), keyBindings.*key.member);
-}
-
-// ---- events ----------------------------------------------------------------
-
-bool Framewright::eventFilter(QObject *watched, QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Shift)
-            ui->splitRemoveButton->setText(tr("Clear"));
-        break;
-    case QEvent::KeyRelease:
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Shift)
-            ui->splitRemoveButton->setText(tr("Remove"));
-        break;
-    case QEvent::Paint:
-        if (watched == ui->displayWidget) {
-            PaintDisplay();
-            return true;
-        }
-        if (watched == ui->timelineWidget) {
-            PaintTimeline();
-            return true;
-        }
-        break;
-    default:
-        break;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void Framewright::PaintDisplay()
-{
-    if (displayPixmap.isNull())
-        return;
-    QPainter painter(ui->displayWidget);
-    const QSize fitted = displayPixmap.size().scaled(ui->displayWidget->size(), Qt::KeepAspectRatio);
-    painter.drawPixmap(QRect(QPoint(0, 0), fitted), displayPixmap);
-}
-
-void Framewright::PaintTimeline()
-{
-    QPainter painter(ui->timelineWidget);
-    const QRect area = ui->timelineWidget->rect();
-    painter.fillRect(area, Qt::white);
-    QFont font = painter.font();
-    font.setPointSize(10);
-    painter.setFont(font);
-    if (!grabber) {
-        painter.setPen(Qt::black);
-        painter.drawText(area, Qt::AlignCenter | Qt::TextDontClip, tr("OPEN OR DRAG&DROP A VIDEO FILE"));
-        return;
-    }
-    // Playhead at the current frame.
-    if (totalFrames > 0) {
-        const int x = static_cast<int>(double(currentFrame) / totalFrames * area.width());
-        painter.setPen(QPen(Qt::black, 2));
-        painter.drawLine(x, 0, x, area.height());
-    }
-}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DBAnalyser.h"
+#include "KeyBindings.h"
 #include "SolveModel.h"
 
 #include <QColor>
@@ -9,8 +10,11 @@
 #include <QMutex>
 #include <QPixmap>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 #include <QTimer>
+
+#include <opencv2/core.hpp>
 
 #include <array>
 #include <cstdint>
@@ -18,7 +22,13 @@
 #include <vector>
 
 class FrameGrabber;
+class FramePipeline;
+struct PipelineSettings;
 class QDialog;
+class QDragEnterEvent;
+class QDropEvent;
+class QKeyEvent;
+class QMouseEvent;
 class QListWidgetItem;
 
 namespace Ui {
@@ -26,19 +36,6 @@ class FramewrightWindow;
 class CrossColorCalculator;
 }
 
-// The nine user-bindable keys, as Qt key codes, in this order.
-struct KeyBindings
-{
-    int32_t Pause = 32;           // Space
-    int32_t FrameBack = 81;       // Q
-    int32_t FramePrev = 65;       // A
-    int32_t FrameNext = 68;       // D
-    int32_t FrameForward = 69;    // E
-    int32_t AddMarker = 77;       // M
-    int32_t OpenMostRecent = 79;  // O
-    int32_t Fullscreen = 70;      // F
-    int32_t AddSolve = 43;        // +
-};
 
 // The main window: frame display, timeline, split marks of the solves of one
 // video, and the menus that reach the exporters and the analysis tools.
@@ -55,9 +52,23 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+protected:
+    void timerEvent(QTimerEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 public Q_SLOTS:
     void Update();
     void UpdateFPS();
+    void GotoNextMarker();
+    void GotoPrevMarker();
+    void on_pauseButton_clicked();
+    void on_frameBackButton_clicked();
+    void on_framePrevButton_clicked();
+    void on_frameNextButton_clicked();
+    void on_frameForwardButton_clicked();
+    void on_cropButton_clicked();
+    void on_cropPreviewCheck_clicked();
 
     void on_splitAddButton_clicked();
     void on_splitRemoveButton_clicked();
@@ -66,7 +77,9 @@ public Q_SLOTS:
     void on_addSolveButton_clicked();
     void on_removeSolveButton_clicked();
     void on_solveCombo_currentIndexChanged(int index);
+    void on_actionEdit_Keyboard_Bindings_triggered();
     void on_actionDisplay_Help_triggered();
+    void on_actionOpen_triggered();
     void on_actionSave_triggered();
     void on_actionExit_triggered();
     void on_actionCopy_to_Clipboard_triggered();
@@ -82,6 +95,7 @@ public Q_SLOTS:
     void CrossCalculatorClipboard();
     void on_actionDB_Analyser_triggered();
     void on_actionSolvebank_triggered();
+    void on_playbackRateCheck_stateChanged(int arg1);
 
 public:
     // Shows the marks of `model` in the title: a trailing "*" while unsaved.
@@ -99,12 +113,18 @@ public:
     // and appends its solves; also restores crop, frame rate and rotation.
     void LoadSplits(const QString &path);
     void UpdateDisplay(bool show);
+    // Opens a video or one image of a numbered sequence; a path that names no
+    // file is ignored.
+    void OpenVideo(const QString &path);
+    // Jumps to the mark at `index` (clamped to the last mark).
+    void GotoMarker(int index);
     QString TimeString(int32_t frame) const;
     void LoadKeyBindings();
     void SaveKeyBindings();
 
 private:
     friend class TestFramewright;
+    friend class TestFramewrightVideo;
 
     void ApplySettings();
     void WriteSettings();
@@ -116,6 +136,19 @@ private:
     void PaintTimeline();
     void PaintDisplay();
     QString SplitsPath() const;
+
+    PipelineSettings CurrentPipelineSettings() const;
+    void LoadModels();
+    void StartPlayTimer();
+    void TogglePlayback();
+    // The four steps of the buttons and keys: back 10, back 1, forward 1, forward 10.
+    void Step(int step);
+    void JumpToMark(int32_t target, const QString &message);
+    void GoToFrameDialog();
+    bool SeekFromTimeline(QMouseEvent *event);
+    void DisplayMouseEvent(QEvent *event);
+    QSizeF DisplayPictureSize() const;
+    bool HandleKeyRelease(QKeyEvent *event);
 
     std::unique_ptr<Ui::FramewrightWindow> ui;
     // The calculator's form and dialog, created on first use and kept (with
@@ -132,6 +165,8 @@ private:
     QPixmap displayPixmap;
     int32_t playTimerId = -1;
     QMutex frameMutex;
+    cv::Mat rawFrame;
+    cv::Mat processedFrame;
     QRectF editCrop{0.0, 0.0, 1.0, 1.0};
     std::array<double, 2> dragPoint{0.0, 0.0};
     QRectF appliedCrop{0.0, 0.0, 1.0, 1.0};
@@ -143,4 +178,9 @@ private:
     int32_t messageLifetime = 10;
     KeyBindings keyBindings;
     QTimer autosaveTimer;
+    // Upsampling, rotation, crop and enhancement of every shown frame, with
+    // the super-resolution models found at start-up.
+    std::unique_ptr<FramePipeline> pipeline;
+    // The last processing error reported, so that a failing frame is reported once.
+    QString lastPipelineError;
 };

@@ -5,6 +5,9 @@ FRAMEWRIGHT_PACKAGES=(
     cmake make g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     fonts-dejavu-core
+    libopencv-dev libopencv-contrib-dev
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+    ffmpeg
 )
 
 framewright_die() {

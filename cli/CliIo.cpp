@@ -1,0 +1,57 @@
+#include "CliIo.h"
+
+#include <cstdio>
+
+namespace cli {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  framewright-cli calc MODE [FILE]\n"
+    "      MODE: cross, f2l, ll or moves. Prints the calculator's answer rows\n"
+    "      for the reconstruction rows in FILE (or standard input).\n"
+    "  framewright-cli db FILE [--puzzle TEXT] [--method TEXT] [--solver NAME]\n"
+    "                  [--filter TYPE:PARAM] [--no-moves] (--list | --stats | --table)\n"
+    "      Loads a solve database, applies the filters and prints the solve\n"
+    "      list, the summary line or the solve table.\n"
+    "      TYPE: Time, Cross, Skip or PLL; PARAM: an entry of that filter.\n"
+    "  framewright-cli db-convert [FILE]\n"
+    "      Converts a solve table copied from the solve database's web site\n"
+    "      into database columns.\n"
+    "  framewright-cli probe FILE [--source auto|capture|ffmpeg|images]\n"
+    "      Prints the frame count, frame rate and size the frame source reports.\n"
+    "  framewright-cli frame FILE INDEX -o OUT.png [--source ...] [--rotate 0-5]\n"
+    "                  [--crop X,Y,W,H] [--brightness 0-200] [--enhance 0-4] [--upsample 0-6]\n"
+    "      Seeks to frame INDEX (0-based), processes it and writes it as PNG;\n"
+    "      prints the source's position after the read.\n"
+    "  framewright-cli frames FILE [--source ...] [--start N] [--count K] [--step S]\n"
+    "                  [--dump DIR] [--quiet]\n"
+    "      Reads K frames from N, moving S frames between reads as the main\n"
+    "      window's steps do; prints the position and a pixel hash per frame.\n"
+    "  framewright-cli --help | --version\n";
+
+void writeOut(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+void writeErr(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+int usageError(const QString &message)
+{
+    writeErr(QStringLiteral("framewright-cli: ") + message + QLatin1Char('\n')
+             + QString::fromLatin1(kUsage));
+    return kExitUsage;
+}
+
+int failure(const QString &message)
+{
+    writeErr(QStringLiteral("framewright-cli: ") + message + QLatin1Char('\n'));
+    return kExitFailure;
+}
+
+}  // namespace cli

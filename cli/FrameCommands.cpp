@@ -1,0 +1,272 @@
+#include "FrameCommands.h"
+
+#include "CliIo.h"
+#include "FramePipeline.h"
+#include "FrameSources.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <cstdint>
+#include <optional>
+
+using namespace cli;
+
+namespace {
+
+// Options shared by the frame commands, parsed from `--name value` pairs.
+struct FrameOptions
+{
+    QString path;
+    QStringList positionals;
+    FrameSourceKind source = FrameSourceKind::Automatic;
+    PipelineSettings pipeline;
+    QString output;
+    int start = 0;
+    int count = 1;
+    int step = 1;
+    QString dumpDir;
+    bool quiet = false;
+};
+
+std::optional<int> intIn(const QString &text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+// Parses the options in `allowed`; returns an error text on bad usage.
+QString parseOptions(const QStringList &args, const QStringList &allowed, FrameOptions *options)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (!arg.startsWith(QLatin1String("-")) || arg == QLatin1String("-")) {
+            options->positionals << arg;
+            continue;
+        }
+        if (!allowed.contains(arg))
+            return QStringLiteral("unknown option \"%1\"").arg(arg);
+        if (arg == QLatin1String("--quiet")) {
+            options->quiet = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return QStringLiteral("%1 needs a value").arg(arg);
+        const QString value = args.at(++i);
+        const auto bad = [&] { return QStringLiteral("bad value \"%1\" for %2").arg(value, arg); };
+        if (arg == QLatin1String("--source")) {
+            static const QStringList kinds = {QStringLiteral("auto"), QStringLiteral("capture"),
+                                              QStringLiteral("ffmpeg"), QStringLiteral("images")};
+            const qsizetype kind = kinds.indexOf(value);
+            if (kind < 0)
+                return bad();
+            options->source = static_cast<FrameSourceKind>(kind);
+        } else if (arg == QLatin1String("-o")) {
+            options->output = value;
+        } else if (arg == QLatin1String("--rotate")) {
+            const auto v = intIn(value, 0, 5);
+            if (!v)
+                return bad();
+            options->pipeline.rotation = *v;
+        } else if (arg == QLatin1String("--brightness")) {
+            const auto v = intIn(value, 0, 200);
+            if (!v)
+                return bad();
+            options->pipeline.brightness = *v;
+        } else if (arg == QLatin1String("--enhance")) {
+            const auto v = intIn(value, 0, 4);
+            if (!v)
+                return bad();
+            options->pipeline.enhance = *v;
+        } else if (arg == QLatin1String("--upsample")) {
+            const auto v = intIn(value, 0, 6);
+            if (!v)
+                return bad();
+            options->pipeline.upsample = *v;
+        } else if (arg == QLatin1String("--crop")) {
+            const QStringList parts = value.split(QLatin1Char(','));
+            double v[4] = {};
+            bool ok = parts.size() == 4;
+            for (int k = 0; ok && k < 4; ++k)
+                v[k] = parts.at(k).toDouble(&ok);
+            if (!ok || v[0] < 0 || v[1] < 0 || v[2] <= 0 || v[3] <= 0 || v[0] + v[2] > 1.0 + 1e-9
+                || v[1] + v[3] > 1.0 + 1e-9)
+                return QStringLiteral("--crop takes X,Y,W,H as fractions inside the frame");
+            options->pipeline.applyCrop = true;
+            options->pipeline.crop = QRectF(v[0], v[1], v[2], v[3]);
+        } else if (arg == QLatin1String("--start")) {
+            const auto v = intIn(value, 0, INT32_MAX);
+            if (!v)
+                return bad();
+            options->start = *v;
+        } else if (arg == QLatin1String("--count")) {
+            const auto v = intIn(value, 1, INT32_MAX);
+            if (!v)
+                return bad();
+            options->count = *v;
+        } else if (arg == QLatin1String("--step")) {
+            const auto v = intIn(value, -1000000, 1000000);
+            if (!v || *v == 0)
+                return bad();
+            options->step = *v;
+        } else if (arg == QLatin1String("--dump")) {
+            options->dumpDir = value;
+        }
+    }
+    return QString();
+}
+
+std::unique_ptr<FrameGrabber> openSource(const QString &path, FrameSourceKind kind, QString *error)
+{
+    if (!QFileInfo(path).isFile()) {
+        *error = QStringLiteral("cannot open \"%1\": no such file").arg(path);
+        return nullptr;
+    }
+    return CreateFrameSource(path, kind);
+}
+
+// 64-bit FNV-1a over the pixel rows (a view's padding is not part of the picture).
+quint64 pixelHash(const cv::Mat &frame)
+{
+    quint64 hash = 14695981039346656037ull;
+    const size_t rowBytes = size_t(frame.cols) * frame.elemSize();
+    for (int y = 0; y < frame.rows; ++y) {
+        const uchar *row = frame.ptr<uchar>(y);
+        for (size_t x = 0; x < rowBytes; ++x) {
+            hash ^= row[x];
+            hash *= 1099511628211ull;
+        }
+    }
+    return hash;
+}
+
+bool writePng(const QString &path, const cv::Mat &frame)
+{
+    try {
+        return cv::imwrite(QFile::encodeName(path).toStdString(), frame);
+    } catch (const cv::Exception &) {
+        return false;
+    }
+}
+
+}  // namespace
+
+int runProbe(const QStringList &args)
+{
+    FrameOptions options;
+    const QString error = parseOptions(args, {QStringLiteral("--source")}, &options);
+    if (!error.isEmpty())
+        return usageError(error);
+    if (options.positionals.size() != 1)
+        return usageError(QStringLiteral("probe takes one file"));
+    QString openError;
+    const auto source = openSource(options.positionals.at(0), options.source, &openError);
+    if (!source)
+        return failure(openError);
+    const FrameSize size = source->getSize();
+    writeOut(QStringLiteral("frames=%1\nfps=%2\nwidth=%3\nheight=%4\n")
+                 .arg(source->getFrameCount())
+                 .arg(QString::number(double(source->getFps()), 'g', 6))
+                 .arg(size.width)
+                 .arg(size.height));
+    return kExitOk;
+}
+
+int runFrame(const QStringList &args)
+{
+    FrameOptions options;
+    const QString error = parseOptions(args,
+                                       {QStringLiteral("--source"), QStringLiteral("-o"), QStringLiteral("--rotate"),
+                                        QStringLiteral("--crop"), QStringLiteral("--brightness"),
+                                        QStringLiteral("--enhance"), QStringLiteral("--upsample")},
+                                       &options);
+    if (!error.isEmpty())
+        return usageError(error);
+    if (options.positionals.size() != 2)
+        return usageError(QStringLiteral("frame takes a file and a frame index"));
+    const auto index = intIn(options.positionals.at(1), 0, INT32_MAX);
+    if (!index)
+        return usageError(QStringLiteral("the frame index must be a number of 0 or more"));
+    if (options.output.isEmpty())
+        return usageError(QStringLiteral("frame needs -o OUT.png"));
+
+    QString openError;
+    const auto source = openSource(options.positionals.at(0), options.source, &openError);
+    if (!source)
+        return failure(openError);
+    source->seek(*index);
+    cv::Mat raw;
+    *source >> raw;
+    if (raw.empty())
+        return failure(QStringLiteral("no frame %1 in \"%2\"").arg(*index).arg(options.positionals.at(0)));
+
+    FramePipeline pipeline;
+    pipeline.loadModels(FramePipeline::modelDirectories());
+    QString pipelineError;
+    const cv::Mat processed = pipeline.process(raw, options.pipeline, &pipelineError);
+    if (processed.empty())
+        return failure(QStringLiteral("processing failed: %1").arg(pipelineError));
+    if (!writePng(options.output, processed))
+        return failure(QStringLiteral("cannot write \"%1\"").arg(options.output));
+    writeOut(QStringLiteral("position=%1\n").arg(source->getPosition()));
+    return kExitOk;
+}
+
+int runFrames(const QStringList &args)
+{
+    FrameOptions options;
+    const QString error = parseOptions(args,
+                                       {QStringLiteral("--source"), QStringLiteral("--start"), QStringLiteral("--count"),
+                                        QStringLiteral("--step"), QStringLiteral("--dump"), QStringLiteral("--quiet")},
+                                       &options);
+    if (!error.isEmpty())
+        return usageError(error);
+    if (options.positionals.size() != 1)
+        return usageError(QStringLiteral("frames takes one file"));
+    if (!options.dumpDir.isEmpty() && !QDir().mkpath(options.dumpDir))
+        return failure(QStringLiteral("cannot create \"%1\"").arg(options.dumpDir));
+
+    QString openError;
+    const auto source = openSource(options.positionals.at(0), options.source, &openError);
+    if (!source)
+        return failure(openError);
+
+    QString lines;
+    int delivered = 0;
+    QElapsedTimer timer;
+    timer.start();
+    source->seek(options.start);
+    for (int i = 0; i < options.count; ++i) {
+        if (i > 0) {
+            // The main window's steps: the source stands just after the frame on display.
+            if (options.step == -1)
+                source->skip(-2);
+            else if (options.step != 1)
+                source->skip(options.step - 1);
+        }
+        cv::Mat frame;
+        *source >> frame;
+        if (frame.empty())
+            continue;
+        const QString dumpName = QStringLiteral("%1.png").arg(delivered, 6, 10, QLatin1Char('0'));
+        if (!options.dumpDir.isEmpty() && !writePng(QDir(options.dumpDir).filePath(dumpName), frame))
+            return failure(QStringLiteral("cannot write into \"%1\"").arg(options.dumpDir));
+        ++delivered;
+        if (!options.quiet)
+            lines += QStringLiteral("position=%1 hash=%2\n")
+                         .arg(source->getPosition())
+                         .arg(pixelHash(frame), 16, 16, QLatin1Char('0'));
+    }
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    if (options.quiet)
+        lines = QStringLiteral("frames=%1 seconds=%2\n").arg(delivered).arg(seconds, 0, 'f', 3);
+    writeOut(lines);
+    return kExitOk;
+}

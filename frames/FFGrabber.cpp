@@ -1,0 +1,676 @@
+#include "FFGrabber.h"
+
+#include <QDebug>
+#include <QFile>
+
+#include <opencv2/core.hpp>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <map>
+
+// Frame numbering used throughout this file:
+//
+//  - A frame's *index* is 0-based and computed from its presentation time
+//    stamp: (pts - stream start time) x time base x frame rate, rounded to the
+//    nearest integer so that containers storing times in coarse units (for
+//    instance milliseconds at 30 frames per second) still map every frame to
+//    its own index.
+//  - `position` (what getPosition() reports) is index + 1 of the frame just
+//    delivered, and n right after seek(n): the source stands just after the
+//    frame on display. `wanted` is the index the next read delivers.
+//
+// seek() only records the wish; the next read finds the frame in the cache,
+// decodes forward when that is cheaper, or seeks the demuxer to a key frame at
+// or before the target and decodes forward from there.
+//
+// The cache keeps frames around the current position, bounded by count and
+// memory. Delivered frames are kept as the BGR images handed out (shared, not
+// copied). Frames decoded on the way to a target are kept as the decoder's
+// own reference-counted pictures, also without a copy, and converted to BGR
+// only if they are asked for: a seek then costs barely more than the decoding
+// it needs, and the steps back after it cost one conversion each.
+
+namespace {
+
+struct FormatContextCloser
+{
+    void operator()(AVFormatContext *context) const noexcept { avformat_close_input(&context); }
+};
+struct CodecContextFreer
+{
+    void operator()(AVCodecContext *context) const noexcept { avcodec_free_context(&context); }
+};
+struct FrameFreer
+{
+    void operator()(AVFrame *frame) const noexcept { av_frame_free(&frame); }
+};
+struct PacketFreer
+{
+    void operator()(AVPacket *packet) const noexcept { av_packet_free(&packet); }
+};
+struct ScalerFreer
+{
+    void operator()(SwsContext *scaler) const noexcept { sws_freeContext(scaler); }
+};
+
+using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextCloser>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
+
+// The cache holds at most this many frames, and at most this many bytes.
+constexpr size_t kCacheFrameLimit = 64;
+constexpr size_t kCacheByteLimit = size_t(256) << 20;
+
+// Forward decoding is always preferred over a demuxer seek for targets at most
+// this many frames ahead of the decoder (a seek costs at least a flush, a
+// re-read and the decoder's start-up delay).
+constexpr int64_t kShortForward = 16;
+// Without a key-frame index the decoder runs forward up to this many frames
+// rather than seeking.
+constexpr int64_t kForwardWithoutIndex = 64;
+// Seeks that land after the target are retried this many times, each further
+// back (by at least 1, 2, 4, ... frames), before the file is decoded from its
+// beginning.
+constexpr int kSeekRetries = 10;
+// After a seek, at most this many packets are dropped while looking for a key frame.
+constexpr int kMaxPacketsWithoutKey = 1000;
+
+// The decoders' full-range ("JPEG") pixel formats and their ordinary twins.
+AVPixelFormat withoutFullRange(AVPixelFormat format, bool *fullRange)
+{
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P: *fullRange = true; return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: *fullRange = true; return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: *fullRange = true; return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P: *fullRange = true; return AV_PIX_FMT_YUV440P;
+    default: *fullRange = false; return format;
+    }
+}
+
+enum class Outcome { Found, TooLate, Ended };
+
+// A cached frame: the converted image, or the decoder's picture not yet converted.
+struct CachedFrame
+{
+    cv::Mat image;
+    FramePtr picture;
+    size_t bytes = 0;
+};
+
+size_t pictureBytes(const AVFrame *picture)
+{
+    size_t bytes = 0;
+    for (const AVBufferRef *buffer : picture->buf)
+        if (buffer)
+            bytes += buffer->size;
+    return bytes;
+}
+
+size_t imageBytes(const cv::Mat &image)
+{
+    return image.total() * image.elemSize();
+}
+
+}  // namespace
+
+struct FFGrabber::Impl
+{
+    FormatContextPtr format;
+    CodecContextPtr codec;
+    FramePtr picture;  // the decoder's output, reused for every picture
+    PacketPtr packet;  // the demuxer's output, reused for every packet
+    ScalerPtr scaler;
+    int scalerWidth = 0;
+    int scalerHeight = 0;
+    int scalerFormat = AV_PIX_FMT_NONE;
+    bool scalerFullRange = false;
+
+    int videoStream = -1;
+    AVStream *stream = nullptr;
+    AVRational timeBase{0, 1};
+    AVRational frameRate{0, 1};      // the stream's r_frame_rate, as reported by getFps()
+    AVRational numberingRate{0, 1};  // the rate frames are numbered with: r_frame_rate, or a fallback
+    int64_t startTime = 0;           // the stream's first presentation time, in time-base units
+    int32_t frameCount = 0;
+
+    int64_t position = 0;
+    int64_t wanted = 0;
+
+    // Decoder state. `lastDecoded` is the index of the last picture the
+    // decoder put out; while `primed`, its next picture follows that one in
+    // presentation order (it is not after a failed seek).
+    bool primed = false;
+    int64_t lastDecoded = -1;
+    bool inputEnded = false;    // the demuxer is exhausted and the decoder was told so
+    bool decoderEnded = false;  // every delayed picture has been put out
+    bool endReported = false;
+    bool awaitingKey = false;  // after a seek: packets before the first key frame are dropped
+    int packetsWithoutKey = 0;
+    int64_t landingTime = AV_NOPTS_VALUE;  // decoding time of the key frame a seek landed on
+    int64_t picturesSinceRestart = 0;
+
+    // Frames by index, kept around the current position. The cv::Mat
+    // handles share their pixels with the images handed out.
+    std::map<int64_t, CachedFrame> cache;
+    size_t cacheBytes = 0;
+    size_t capacity = 0;
+    cv::Mat spare;  // an evicted frame nobody else holds, recycled as the next conversion target
+
+    void open(const QString &path);
+    void reset();
+
+    int64_t indexOf(const AVFrame *frame) const;
+    int64_t seekTimeOf(int64_t index) const;
+    int64_t keyFrameBefore(int64_t index) const;
+
+    bool feedPacket();
+    bool receivePicture();
+    bool preferForward(int64_t target) const;
+    Outcome decodeUntil(int64_t target, bool checkLanding, cv::Mat &out, int64_t &index);
+    Outcome seekAndDecode(int64_t target, cv::Mat &out, int64_t &index);
+    bool restartAt(int64_t timestamp, bool backward);
+
+    bool prepareScaler(const AVFrame *frame);
+    cv::Mat convert(const AVFrame *frame);
+    void remember(int64_t index, const cv::Mat &image, int64_t centre);
+    void rememberPicture(int64_t index, const AVFrame *decoded, int64_t centre);
+    cv::Mat cached(int64_t index, int64_t centre);
+    void trimCache(int64_t centre);
+};
+
+void FFGrabber::Impl::open(const QString &path)
+{
+    const QByteArray localPath = QFile::encodeName(path);
+
+    AVFormatContext *opened = nullptr;
+    if (avformat_open_input(&opened, localPath.constData(), nullptr, nullptr) != 0)
+        return;  // avformat_open_input frees what it allocated
+    format.reset(opened);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
+        format.reset();
+        return;
+    }
+    av_dump_format(format.get(), 0, localPath.constData(), 0);
+
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream *candidate = format->streams[i];
+        if (candidate->codecpar->codec_type == AVMEDIA_TYPE_VIDEO
+            && !(candidate->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            videoStream = int(i);
+            break;
+        }
+    }
+    if (videoStream < 0)
+        return;
+    stream = format->streams[videoStream];
+    // Only the video stream is read; the demuxer may skip the others' data.
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        if (int(i) != videoStream)
+            format->streams[i]->discard = AVDISCARD_ALL;
+
+    timeBase = stream->time_base;
+    frameRate = stream->r_frame_rate;
+    numberingRate = frameRate;
+    if (numberingRate.num <= 0 || numberingRate.den <= 0)
+        numberingRate = stream->avg_frame_rate;
+    if (numberingRate.num <= 0 || numberingRate.den <= 0)
+        numberingRate = AVRational{25, 1};
+    startTime = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+
+    // The frame count: the stored one, else the duration (the stream's, or the
+    // container's when the stream has none) times the frame rate, rounded to
+    // the nearest frame.
+    int64_t count = stream->nb_frames;
+    if (count <= 0 && frameRate.num > 0 && frameRate.den > 0) {
+        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+            count = av_rescale_q_rnd(stream->duration, timeBase, av_inv_q(frameRate), AV_ROUND_NEAR_INF);
+        else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+            count = av_rescale_q_rnd(format->duration, AV_TIME_BASE_Q, av_inv_q(frameRate), AV_ROUND_NEAR_INF);
+    }
+    frameCount = int32_t(std::clamp<int64_t>(count, 0, std::numeric_limits<int32_t>::max()));
+
+    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!decoder) {
+        std::fprintf(stderr, "Unsupported codec!\n");
+        return;
+    }
+    CodecContextPtr context(avcodec_alloc_context3(decoder));
+    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0)
+        return;
+    context->pkt_timebase = timeBase;
+    context->thread_count = 0;  // as many as the machine has
+    if (avcodec_open2(context.get(), decoder, nullptr) < 0)
+        return;
+    picture.reset(av_frame_alloc());
+    packet.reset(av_packet_alloc());
+    if (!picture || !packet)
+        return;
+    codec = std::move(context);
+
+    capacity = cacheCapacity(codec->width, codec->height);
+    primed = true;  // the decoder starts at the beginning of the file
+}
+
+void FFGrabber::Impl::reset()
+{
+    cache.clear();
+    cacheBytes = 0;
+    spare.release();
+    scaler.reset();
+    packet.reset();
+    picture.reset();
+    codec.reset();
+    format.reset();
+    stream = nullptr;
+    videoStream = -1;
+    frameCount = 0;
+    primed = false;
+}
+
+int64_t FFGrabber::Impl::indexOf(const AVFrame *frame) const
+{
+    int64_t timestamp = frame->best_effort_timestamp;
+    if (timestamp == AV_NOPTS_VALUE)
+        timestamp = frame->pts;
+    if (timestamp == AV_NOPTS_VALUE)
+        return lastDecoded + 1;  // no time at all: count on from the previous picture
+    return av_rescale_q_rnd(timestamp - startTime, timeBase, av_inv_q(numberingRate), AV_ROUND_NEAR_INF);
+}
+
+// The middle of frame `index` in stream time-base units: a backward seek to it
+// finds the key frame at or before the frame even when the container rounded
+// the frame's own time stamp up.
+int64_t FFGrabber::Impl::seekTimeOf(int64_t index) const
+{
+    const AVRational halfFrame{numberingRate.den, 2 * numberingRate.num};
+    return startTime + av_rescale_q_rnd(2 * index + 1, halfFrame, timeBase, AV_ROUND_DOWN);
+}
+
+// The index of the key frame the demuxer's index lists at or before frame
+// `index`, or -1 when the index says nothing. Some containers index decoding
+// times, so this is an estimate within the decoder's reordering delay.
+int64_t FFGrabber::Impl::keyFrameBefore(int64_t index) const
+{
+    const AVIndexEntry *entry =
+        avformat_index_get_entry_from_timestamp(stream, seekTimeOf(index), AVSEEK_FLAG_BACKWARD);
+    if (!entry || entry->timestamp == AV_NOPTS_VALUE)
+        return -1;
+    return av_rescale_q_rnd(entry->timestamp - startTime, timeBase, av_inv_q(numberingRate), AV_ROUND_NEAR_INF);
+}
+
+// Sends the next video packet to the decoder; false at the end of the input.
+bool FFGrabber::Impl::feedPacket()
+{
+    for (;;) {
+        if (av_read_frame(format.get(), packet.get()) < 0)
+            return false;
+        if (packet->stream_index != videoStream) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        if (awaitingKey) {
+            // Demuxers without a key-frame index (MPEG-TS, for one) may land
+            // between key frames; what precedes the next key frame cannot be
+            // decoded. Streams that flag no key frames at all are taken as they come.
+            if (!(packet->flags & AV_PKT_FLAG_KEY) && ++packetsWithoutKey < kMaxPacketsWithoutKey) {
+                av_packet_unref(packet.get());
+                continue;
+            }
+            awaitingKey = false;
+            landingTime = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+        }
+        // A damaged packet is dropped; the decoder resynchronises on the next ones.
+        avcodec_send_packet(codec.get(), packet.get());
+        av_packet_unref(packet.get());
+        return true;
+    }
+}
+
+// Takes the decoder's next picture into `picture` and sets `lastDecoded`;
+// false once the decoder has put out everything, delayed pictures included.
+bool FFGrabber::Impl::receivePicture()
+{
+    while (!decoderEnded) {
+        const int result = avcodec_receive_frame(codec.get(), picture.get());
+        if (result == 0) {
+            lastDecoded = indexOf(picture.get());
+            ++picturesSinceRestart;
+            return true;
+        }
+        if (result != AVERROR(EAGAIN) || inputEnded) {
+            decoderEnded = true;
+            break;
+        }
+        if (!feedPacket()) {
+            inputEnded = true;
+            avcodec_send_packet(codec.get(), nullptr);  // drain the delayed pictures
+        }
+    }
+    return false;
+}
+
+// Whether decoding on from the decoder's current state reaches `target` more
+// cheaply than a seek.
+bool FFGrabber::Impl::preferForward(int64_t target) const
+{
+    if (!primed || target <= lastDecoded)
+        return false;
+    const int64_t distance = target - lastDecoded;
+    if (decoderEnded || distance <= kShortForward)
+        return true;
+    const int64_t key = keyFrameBefore(target);
+    if (key < 0)
+        return distance <= kForwardWithoutIndex;
+    // No key frame in between: a seek would land at or before where the decoder is.
+    return key <= lastDecoded + 1 || distance <= target - key + kShortForward;
+}
+
+// Decodes until a picture of index >= `target` comes out and converts it.
+// Pictures shortly before the target are cached on the way.
+// With `checkLanding`, a first picture already past the target means the seek
+// landed too late.
+Outcome FFGrabber::Impl::decodeUntil(int64_t target, bool checkLanding, cv::Mat &out, int64_t &index)
+{
+    bool first = checkLanding;
+    while (receivePicture()) {
+        const int64_t current = lastDecoded;
+        if (first && current > target)
+            return Outcome::TooLate;
+        first = false;
+        if (current >= target) {
+            out = cached(current, current);
+            if (out.empty()) {
+                out = convert(picture.get());
+                if (out.empty())
+                    return Outcome::Ended;
+                remember(current, out, current);
+            }
+            index = current;
+            return Outcome::Found;
+        }
+        if (current > target - int64_t(capacity))
+            rememberPicture(current, picture.get(), target);
+    }
+    return Outcome::Ended;
+}
+
+// Repositions the demuxer and resets the decoder; false when the demuxer
+// cannot seek there.
+bool FFGrabber::Impl::restartAt(int64_t timestamp, bool backward)
+{
+    if (av_seek_frame(format.get(), videoStream, timestamp, backward ? AVSEEK_FLAG_BACKWARD : 0) < 0)
+        return false;
+    avcodec_flush_buffers(codec.get());
+    primed = true;
+    lastDecoded = -1;
+    inputEnded = false;
+    decoderEnded = false;
+    awaitingKey = true;
+    packetsWithoutKey = 0;
+    landingTime = AV_NOPTS_VALUE;
+    picturesSinceRestart = 0;
+    return true;
+}
+
+// Seeks to a key frame at or before `target` and decodes forward to it. When
+// the first picture after the seek is already past the target (containers
+// indexing decoding times, open GOPs whose leading pictures cannot be decoded
+// after a seek, demuxers landing between key frames), the seek is retried
+// before the key frame it landed on, stepping back further each time.
+Outcome FFGrabber::Impl::seekAndDecode(int64_t target, cv::Mat &out, int64_t &index)
+{
+    const int64_t frameTicks = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(numberingRate), timeBase));
+    int64_t timestamp = seekTimeOf(target);
+    for (int attempt = 0; attempt < kSeekRetries && timestamp > startTime - frameTicks; ++attempt) {
+        if (!restartAt(timestamp, true))
+            break;
+        const Outcome outcome = decodeUntil(target, true, out, index);
+        // Ending without a single picture means the seek landed after the
+        // last key frame (between key frames, on a demuxer without an index).
+        if (outcome == Outcome::Found || (outcome == Outcome::Ended && picturesSinceRestart > 0))
+            return outcome;
+        int64_t earlier = timestamp - (frameTicks << attempt);
+        if (landingTime != AV_NOPTS_VALUE)
+            earlier = std::min(earlier, landingTime - 1);
+        timestamp = earlier;
+    }
+    // Decode from the very beginning (the first key frame at or after a time
+    // well before the start); whatever comes first at or after the target is
+    // the best there is.
+    const int64_t wellBeforeStart = startTime - av_rescale_q(10, AVRational{1, 1}, timeBase);
+    if (!restartAt(wellBeforeStart, false) && !restartAt(startTime, true)) {
+        primed = false;
+        return Outcome::Ended;
+    }
+    return decodeUntil(target, false, out, index);
+}
+
+bool FFGrabber::Impl::prepareScaler(const AVFrame *frame)
+{
+    bool fullRange = false;
+    const AVPixelFormat source = withoutFullRange(AVPixelFormat(frame->format), &fullRange);
+    fullRange = fullRange || frame->color_range == AVCOL_RANGE_JPEG;
+    if (scaler && scalerWidth == frame->width && scalerHeight == frame->height && scalerFormat == source
+        && scalerFullRange == fullRange)
+        return true;
+
+    // Same size in and out: the scaler only converts to BGR.
+    scaler.reset(sws_getContext(frame->width, frame->height, source, frame->width, frame->height,
+                                AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+    if (!scaler)
+        return false;
+    scalerWidth = frame->width;
+    scalerHeight = frame->height;
+    scalerFormat = source;
+    scalerFullRange = fullRange;
+    if (fullRange) {
+        // Full-range sources use the ITU-R BT.601 coefficients over 0..255.
+        int *inverseTable = nullptr;
+        int *table = nullptr;
+        int sourceRange = 0;
+        int destinationRange = 0;
+        int brightness = 0;
+        int contrast = 0;
+        int saturation = 0;
+        sws_getColorspaceDetails(scaler.get(), &inverseTable, &sourceRange, &table, &destinationRange, &brightness,
+                                 &contrast, &saturation);
+        const int *coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+        sws_setColorspaceDetails(scaler.get(), coefficients, 1, coefficients, destinationRange, brightness, contrast,
+                                 saturation);
+    }
+    return true;
+}
+
+cv::Mat FFGrabber::Impl::convert(const AVFrame *frame)
+{
+    if (frame->width <= 0 || frame->height <= 0 || !prepareScaler(frame))
+        return {};
+    cv::Mat image;
+    if (!spare.empty() && spare.rows == frame->height && spare.cols == frame->width)
+        image = std::move(spare);  // recycled: nobody else holds it
+    else
+        image.create(frame->height, frame->width, CV_8UC3);
+    spare.release();
+    uint8_t *planes[4] = {image.data, nullptr, nullptr, nullptr};
+    int strides[4] = {int(image.step[0]), 0, 0, 0};
+    sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
+    return image;
+}
+
+// Adds a converted frame to the cache.
+void FFGrabber::Impl::remember(int64_t index, const cv::Mat &image, int64_t centre)
+{
+    const size_t bytes = imageBytes(image);
+    if (capacity == 0 || bytes > kCacheByteLimit || cache.count(index))
+        return;
+    CachedFrame &entry = cache[index];
+    entry.image = image;
+    entry.bytes = bytes;
+    cacheBytes += bytes;
+    trimCache(centre);
+}
+
+// Adds a new reference to a decoded picture to the cache.
+void FFGrabber::Impl::rememberPicture(int64_t index, const AVFrame *decoded, int64_t centre)
+{
+    const size_t bytes = pictureBytes(decoded);
+    if (capacity == 0 || bytes > kCacheByteLimit || cache.count(index))
+        return;
+    FramePtr reference(av_frame_alloc());
+    if (!reference || av_frame_ref(reference.get(), decoded) < 0)
+        return;
+    CachedFrame &entry = cache[index];
+    entry.picture = std::move(reference);
+    entry.bytes = bytes;
+    cacheBytes += bytes;
+    trimCache(centre);
+}
+
+// The cached frame of `index` as a BGR image (converted now if it was kept as
+// a decoded picture); empty when it is not cached.
+cv::Mat FFGrabber::Impl::cached(int64_t index, int64_t centre)
+{
+    const auto found = cache.find(index);
+    if (found == cache.end())
+        return {};
+    CachedFrame &entry = found->second;
+    if (entry.image.empty() && entry.picture) {
+        const cv::Mat image = convert(entry.picture.get());
+        if (image.empty())
+            return {};
+        cacheBytes -= entry.bytes;
+        entry.picture.reset();
+        entry.image = image;
+        entry.bytes = imageBytes(image);
+        cacheBytes += entry.bytes;
+        const cv::Mat result = image;  // held while trimming: the entry may be evicted
+        trimCache(centre);
+        return result;
+    }
+    return entry.image;
+}
+
+// Evicts the frames farthest from `centre` until both bounds hold.
+void FFGrabber::Impl::trimCache(int64_t centre)
+{
+    while (!cache.empty() && (cache.size() > capacity || cacheBytes > kCacheByteLimit)) {
+        const auto lowest = cache.begin();
+        const auto highest = std::prev(cache.end());
+        const auto victim = (centre - lowest->first) >= (highest->first - centre) ? lowest : highest;
+        cacheBytes -= victim->second.bytes;
+        cv::Mat &image = victim->second.image;
+        if (image.u && image.u->refcount == 1)
+            spare = std::move(image);
+        cache.erase(victim);
+    }
+}
+
+FFGrabber::FFGrabber(const QString &path)
+    : d(std::make_unique<Impl>())
+{
+    d->open(path);
+}
+
+FFGrabber::~FFGrabber() = default;
+
+FrameSize FFGrabber::getSize()
+{
+    if (!d->codec)
+        return {};
+    return {d->codec->width, d->codec->height};
+}
+
+int32_t FFGrabber::getFrameCount()
+{
+    return d->format ? d->frameCount : 0;
+}
+
+FFGrabber &FFGrabber::operator>>(cv::Mat &frame)
+{
+    if (!d->codec)
+        return *this;
+    const int64_t target = d->wanted;
+    cv::Mat image;
+    int64_t index = target;
+    Outcome outcome = Outcome::Ended;
+    if (image = d->cached(target, target); !image.empty()) {
+        outcome = Outcome::Found;
+    } else if (d->preferForward(target)) {
+        outcome = d->decodeUntil(target, false, image, index);
+    } else {
+        outcome = d->seekAndDecode(target, image, index);
+    }
+    if (outcome != Outcome::Found) {
+        if (!d->endReported)
+            qDebug("video ended!");
+        d->endReported = true;
+        return *this;
+    }
+    frame = image;
+    d->position = index + 1;
+    d->wanted = index + 1;
+    return *this;
+}
+
+void FFGrabber::seek(int32_t frameIndex)
+{
+    // Nothing precedes frame 0; the decoder is repositioned by the next read.
+    d->wanted = std::max<int64_t>(frameIndex, 0);
+    d->position = d->wanted;
+    d->endReported = false;
+}
+
+void FFGrabber::skip(int32_t delta)
+{
+    if (delta == 0)
+        return;
+    const int64_t target = std::clamp<int64_t>(d->position + delta, 0, getFrameCount());
+    seek(int32_t(target));
+}
+
+float FFGrabber::getFps()
+{
+    if (!d->format || d->videoStream < 0 || d->frameRate.den == 0)
+        return 0.0f;
+    return float(d->frameRate.num) / float(d->frameRate.den);
+}
+
+int32_t FFGrabber::getPosition()
+{
+    return int32_t(std::clamp<int64_t>(d->position, std::numeric_limits<int32_t>::min(),
+                                       std::numeric_limits<int32_t>::max()));
+}
+
+void FFGrabber::close()
+{
+    d->reset();
+}
+
+size_t FFGrabber::cachedFrames() const
+{
+    return d->cache.size();
+}
+
+size_t FFGrabber::cachedBytes() const
+{
+    return d->cacheBytes;
+}
+
+size_t FFGrabber::cacheCapacity(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return 0;
+    const size_t frameBytes = size_t(width) * size_t(height) * 3;
+    return std::min(kCacheFrameLimit, kCacheByteLimit / frameBytes);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "FrameGrabber.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <memory>
+
+// Frame source decoding a video file with FFmpeg, frame-exact: after seek(n)
+// the next read delivers exactly the frame of 0-based index n, whatever the
+// codec's reordering (B-frames) or key-frame spacing, and the delayed pictures
+// at the end of the file are delivered too. Frames are identified by their
+// presentation time stamps. A bounded cache of recently decoded frames makes
+// short backward steps cheap.
+//
+// Numbering: after a read getPosition() is the 1-based number of the frame
+// just delivered (its 0-based index + 1); after seek(n), before the next read,
+// it is n. Either way the source "stands just after" the frame on display, so
+// skip(-2) shows the previous frame and skip(9) the tenth one ahead.
+//
+// Delivered images share their pixels with the cache: treat them as read-only
+// (copy before drawing into them).
+class FFGrabber : public FrameGrabber
+{
+public:
+    explicit FFGrabber(const QString &path);
+    ~FFGrabber() override;
+
+    FrameSize getSize() override;
+    // The stream's stored frame count (nb_frames); when the container stores
+    // none, the stream's duration (or, without one, the container's) times
+    // r_frame_rate, rounded to the nearest frame.
+    int32_t getFrameCount() override;
+    FFGrabber &operator>>(cv::Mat &frame) override;
+    void seek(int32_t frameIndex) override;
+    // Moves by `delta`, clamped to [0, frame count].
+    void skip(int32_t delta) override;
+    float getFps() override;
+    int32_t getPosition() override;
+    void close() override;
+
+    // Introspection of the decoded-frame cache, for tests and measurements:
+    // the frames it holds and their bytes (converted images and decoded
+    // pictures not yet converted).
+    size_t cachedFrames() const;
+    size_t cachedBytes() const;
+    // How many decoded frames of `width` x `height` the cache keeps at most:
+    // 64, or fewer when 64 such BGR frames would exceed 256 MiB.
+    static size_t cacheCapacity(int width, int height);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

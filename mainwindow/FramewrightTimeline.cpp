@@ -1,0 +1,145 @@
+// The timeline under the display: a time ruler, the solves as blocks, the
+// steps of the current solve in the split colours, and a playhead; clicking
+// or dragging seeks.
+
+#include "Framewright.h"
+
+#include "FrameGrabber.h"
+#include "TimelineGeometry.h"
+#include "ui_FramewrightWindow.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+
+void Framewright::PaintTimeline()
+{
+    QPainter painter(ui->timelineWidget);
+    const int W = painter.viewport().width();
+    const int H = painter.viewport().height();
+    painter.fillRect(0, 0, W, H, Qt::white);
+    QFont font = painter.font();
+    font.setPointSize(10);
+    painter.setFont(font);
+    if (!grabber) {
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, 0, W, H), Qt::AlignCenter | Qt::TextDontClip, tr("OPEN OR DRAG&DROP A VIDEO FILE"));
+        return;
+    }
+    if (totalFrames <= 0)
+        return;
+
+    const float fps = static_cast<float>(ui->fpsSpin->value());
+    const float S = static_cast<float>(totalFrames) / fps;  // length in seconds
+    const auto xOfFrame = [&](int32_t f) { return int(double(f) / totalFrames * W); };
+    const auto xOfSecond = [&](double t) { return t / S * W; };
+
+    painter.setPen(QPen(Qt::black, 1, Qt::DashLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setBrush(Qt::NoBrush);
+    QFont labelFont = font;
+    labelFont.setPointSize(6);
+    painter.setFont(labelFont);
+    const QFontMetrics metrics(labelFont);
+    const int w00 = metrics.horizontalAdvance(QStringLiteral("00"));
+    const int lh = metrics.height();
+    const int M = int(S / 60);
+    const int labelFlags = Qt::AlignTop | Qt::AlignHCenter | Qt::TextDontClip;
+
+    for (int h = 0; h <= M / 60; ++h) {
+        const int x = int(xOfSecond(3600.0 * h));
+        const int d = h == 0 ? 0 : w00 / 2;
+        painter.drawText(QRect(x - d, 0, w00, lh), labelFlags, QStringLiteral("%1").arg(h, 2, 10, QLatin1Char('0')));
+    }
+
+    const int step = MinuteStep(int(3600.0 / S * W), w00);
+    const SecondTicks seconds = SecondSubdivision(int(60.0 / S * W), w00);
+    for (int m = 0; m <= M; ++m) {
+        if (m % step != 0)
+            continue;
+        const double x = xOfSecond(60.0 * m);
+        if (m != 0 && m % 60 != 0)
+            painter.drawLine(QPointF(x, 0), QPointF(x, 6));
+        const int d = m == 0 ? 0 : w00 / 2;
+        painter.drawText(QRect(int(x) - d, 6, w00, lh), labelFlags,
+                         QStringLiteral("%1").arg(m % 60, 2, 10, QLatin1Char('0')));
+        for (int k = 0; k < seconds.count; ++k) {
+            const int s = k * seconds.unit;
+            const double xs = xOfSecond(s) + x;
+            const QString label = QStringLiteral("%1").arg(s, 2, 10, QLatin1Char('0'));
+            const int tw = metrics.horizontalAdvance(label);
+            if (k != 0)
+                painter.drawLine(QPointF(xs, 6), QPointF(xs, 12));
+            if (xs <= W) {
+                int left = xs + tw / 2.0 >= W ? W - tw : int(xs - tw / 2.0);
+                if (m == 0 && k == 0)
+                    left = int(xs);
+                painter.drawText(QRect(left, 12, tw, lh), Qt::AlignCenter | Qt::TextDontClip, label);
+            }
+        }
+    }
+
+    // Solves: the current one step by step in the split colours, the others as grey blocks.
+    const std::vector<Marks> solves = model.solves();
+    const int current = model.currentSolve();
+    if (current >= 0 && current < int(solves.size())) {
+        QFont bold = font;
+        bold.setWeight(QFont::Bold);
+        bold.setPointSize(18);
+        painter.setFont(bold);
+        for (int k = 0; k < int(solves.size()); ++k) {
+            const Marks &marks = solves[size_t(k)];
+            if (k == current) {
+                for (size_t i = 1; i < marks.size(); ++i) {
+                    const int x0 = xOfFrame(marks[i - 1]);
+                    const int x1 = xOfFrame(marks[i]);
+                    const QRect block(x0, 6, x1 - x0, H - 12);
+                    painter.setPen(Qt::NoPen);
+                    painter.setBrush(markColours.at(int((i + 1) % size_t(markColours.size()))));
+                    painter.setOpacity(0.5);
+                    painter.drawRect(block);
+                    painter.setOpacity(1.0);
+                    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+                    painter.drawLine(x1, 0, x1, H);
+                    painter.setPen(QPen(Qt::white, 1, Qt::SolidLine));
+                    painter.drawText(block, Qt::AlignCenter | Qt::TextDontClip, QString::number(i));
+                }
+            } else if (marks.size() >= 2) {
+                const int x0 = xOfFrame(marks.front());
+                const int x1 = xOfFrame(marks.back());
+                const QRect block(x0, 6, x1 - x0, H - 12);
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(Qt::gray);
+                painter.setOpacity(0.5);
+                painter.drawRect(block);
+                painter.setOpacity(1.0);
+                painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+                painter.drawLine(x1, 0, x1, H);
+                painter.setPen(Qt::white);
+                painter.drawText(block, Qt::AlignCenter | Qt::TextDontClip, ui->solveCombo->itemText(k));
+            }
+        }
+    }
+
+    const int playhead = xOfFrame(currentFrame);
+    painter.setPen(QPen(Qt::black, 2, Qt::SolidLine));
+    painter.drawLine(playhead, 0, playhead, H);
+}
+
+bool Framewright::SeekFromTimeline(QMouseEvent *event)
+{
+    if (!grabber)
+        return false;
+    if (event->type() == QEvent::MouseMove && event->buttons() != Qt::LeftButton)
+        return false;
+    if (event->type() == QEvent::MouseButtonPress && event->button() != Qt::LeftButton)
+        return false;
+    const double u = event->position().x() / double(ui->timelineWidget->width());
+    const int32_t f = TimelineSeekFrame(u, totalFrames);
+    currentFrame = f;
+    grabber->seek(f);
+    rawFrame.release();
+    frameShown = false;
+    UpdateDisplay(true);
+    repaint();
+    return true;
+}

@@ -1,0 +1,123 @@
+#include "TestMedia.h"
+
+#include <QDir>
+#include <QProcess>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace testmedia {
+
+namespace {
+
+constexpr int kBits = 16;
+constexpr int kGrid = 4;  // 4 x 4 blocks
+
+// Block (col, row) of the grid, leaving a margin so that scaling and
+// chroma subsampling do not blur neighbouring blocks into each other.
+cv::Rect blockRect(int bit, int width, int height)
+{
+    const int col = bit % kGrid;
+    const int row = bit / kGrid;
+    const int bw = width / kGrid;
+    const int bh = height / kGrid;
+    return {col * bw, row * bh, bw, bh};
+}
+
+}  // namespace
+
+cv::Mat indexFrame(int index, int width, int height)
+{
+    cv::Mat frame(height, width, CV_8UC3, cv::Scalar(128, 128, 128));
+    for (int bit = 0; bit < kBits; ++bit) {
+        const cv::Rect r = blockRect(bit, width, height);
+        const cv::Rect inner(r.x + r.width / 8, r.y + r.height / 8, r.width * 3 / 4, r.height * 3 / 4);
+        const int value = (index >> bit) & 1 ? 240 : 16;
+        frame(inner).setTo(cv::Scalar(value, value, value));
+    }
+    return frame;
+}
+
+int readIndex(const cv::Mat &frame)
+{
+    if (frame.empty() || frame.cols < kGrid * 4 || frame.rows < kGrid * 4)
+        return -1;
+    cv::Mat grey;
+    if (frame.channels() == 3)
+        cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
+    else if (frame.channels() == 4)
+        cv::cvtColor(frame, grey, cv::COLOR_BGRA2GRAY);
+    else
+        grey = frame;
+    int index = 0;
+    for (int bit = 0; bit < kBits; ++bit) {
+        const cv::Rect r = blockRect(bit, frame.cols, frame.rows);
+        const cv::Rect centre(r.x + r.width * 3 / 8, r.y + r.height * 3 / 8, r.width / 4, r.height / 4);
+        const double mean = cv::mean(grey(centre))[0];
+        if (mean > 180)
+            index |= 1 << bit;
+        else if (mean > 70)
+            return -1;  // neither black nor white: not an index frame
+    }
+    return index;
+}
+
+bool haveFfmpeg()
+{
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-version")});
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+std::optional<QString> writeClip(const QString &dir, const ClipSpec &spec, QString *error)
+{
+    const QString path = QDir(dir).filePath(spec.fileName);
+    QStringList args = {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                        QStringLiteral("-y")};
+    if (spec.audioFirst)
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("anullsrc=r=8000:cl=mono");
+    args << QStringLiteral("-f") << QStringLiteral("rawvideo") << QStringLiteral("-pix_fmt") << QStringLiteral("bgr24")
+         << QStringLiteral("-s") << QStringLiteral("%1x%2").arg(spec.width).arg(spec.height)
+         << QStringLiteral("-r") << QString::number(spec.fps) << QStringLiteral("-i") << QStringLiteral("-");
+    if (spec.audioFirst)
+        args << QStringLiteral("-map") << QStringLiteral("0:a") << QStringLiteral("-map") << QStringLiteral("1:v")
+             << QStringLiteral("-shortest") << QStringLiteral("-c:a") << QStringLiteral("aac");
+    args << spec.codecArgs << path;
+
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"), args);
+    if (!process.waitForStarted(10000)) {
+        if (error)
+            *error = QStringLiteral("ffmpeg could not be started");
+        return std::nullopt;
+    }
+    for (int i = 0; i < spec.frames; ++i) {
+        const cv::Mat frame = indexFrame(i, spec.width, spec.height);
+        process.write(reinterpret_cast<const char *>(frame.data), qint64(frame.total() * frame.elemSize()));
+        process.waitForBytesWritten(-1);
+    }
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(process.readAllStandardError());
+        return std::nullopt;
+    }
+    return path;
+}
+
+QStringList writeImageSequence(const QString &dir, const QString &prefix, int first, int count,
+                               const QString &extension, int digitWidth, int width, int height)
+{
+    QStringList paths;
+    for (int i = first; i < first + count; ++i) {
+        const QString number = digitWidth > 0 ? QStringLiteral("%1").arg(i, digitWidth, 10, QLatin1Char('0'))
+                                              : QString::number(i);
+        const QString path = QDir(dir).filePath(prefix + number + QLatin1Char('.') + extension);
+        cv::imwrite(path.toStdString(), indexFrame(i, width, height));
+        paths << path;
+    }
+    return paths;
+}
+
+}  // namespace testmedia

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <opencv2/core.hpp>
+
+#include <optional>
+
+// Test media whose every frame shows its own 0-based index as a grid of large
+// black and white blocks (16 bits, least significant bit top-left, row by
+// row), which survives lossy coding and scaling. Media are generated at test
+// time; nothing binary is kept in the repository.
+namespace testmedia {
+
+// A frame of `width` x `height` (BGR, 8 bits) showing `index` (0..65535).
+cv::Mat indexFrame(int index, int width, int height);
+
+// The index a frame shows, or -1 when the picture is not such a frame.
+int readIndex(const cv::Mat &frame);
+
+struct ClipSpec
+{
+    QString fileName;        // e.g. "h264.mp4"
+    QStringList codecArgs;   // ffmpeg output options, e.g. {"-c:v", "libx264", "-bf", "3"}
+    int frames = 60;
+    int width = 320;
+    int height = 240;
+    double fps = 30.0;
+    bool audioFirst = false; // put a silent audio stream before the video stream
+};
+
+// Encodes a clip with the ffmpeg program into `dir`; returns its path, or
+// nullopt with ffmpeg's messages in `error`.
+std::optional<QString> writeClip(const QString &dir, const ClipSpec &spec, QString *error = nullptr);
+
+// Writes frames first..first+count-1 as `dir`/prefix + number + suffix + "." + ext,
+// the number formatted with `width` digits (0: unpadded). Returns the paths.
+QStringList writeImageSequence(const QString &dir, const QString &prefix, int first, int count,
+                               const QString &extension, int digitWidth = 4, int width = 160, int height = 120);
+
+// Whether the ffmpeg program can be run.
+bool haveFfmpeg();
+
+}  // namespace testmedia

@@ -1,0 +1,453 @@
+// The main window at work on generated clips: opening, keys, steps and jumps,
+// solves, crop editing with the mouse, timeline seeking, key bindings, drag
+// and drop, autosave, and what the display and the timeline paint.
+
+#include "Framewright.h"
+#include "FrameGrabber.h"
+#include "TestMedia.h"
+#include "ui_FramewrightWindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+
+namespace {
+
+// Rectangles edited with the mouse are computed in single precision.
+bool near(const QRectF &a, const QRectF &b)
+{
+    return qAbs(a.x() - b.x()) < 1e-6 && qAbs(a.y() - b.y()) < 1e-6 && qAbs(a.width() - b.width()) < 1e-6
+           && qAbs(a.height() - b.height()) < 1e-6;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+// Runs `answer` on the next modal dialog (polling, as a modal dialog runs its own loop).
+void onNextModal(std::function<void(QWidget *)> answer)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            answer(modal);
+        }
+    });
+    timer->start(10);
+}
+
+}  // namespace
+
+class TestFramewrightVideo : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir settingsDir;
+    QTemporaryDir mediaDir;
+    QString clip;  // MJPEG AVI: 200 frames of 160 x 120 at 25 fps, each showing its index
+
+    // ---- access to the window's state ----
+    static Ui::FramewrightWindow &ui(Framewright &w) { return *w.ui; }
+    static int32_t frame(Framewright &w) { return w.currentFrame; }
+    static int shownIndex(Framewright &w) { return testmedia::readIndex(w.processedFrame); }
+    static const QList<QString> &messages(Framewright &w) { return w.messages; }
+    static const SolveModel &model(Framewright &w) { return w.model; }
+    static QRectF editCrop(Framewright &w) { return w.editCrop; }
+    static int32_t binding(Framewright &w) { return w.keyBindings.AddMarker; }
+
+    static void key(Framewright &w, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+        QApplication::sendEvent(&w, &release);
+    }
+
+    QString copyClip(const QString &name)
+    {
+        const QString path = mediaDir.filePath(name);
+        QFile::remove(path);
+        QFile::copy(clip, path);
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void open_titleAndFirstFrame();
+    void open_missingFileIgnored();
+    void steps_keysShowTheRightFrames();
+    void marks_keysJumpsAndMessages();
+    void solves_pageUpDown();
+    void crop_drawMoveResizeAndClick();
+    void timeline_clickSeeks();
+    void bindings_rebindSurvivesRestart();
+    void bindings_fixedKeyRefused();
+    void drop_videoAndSplits();
+    void autosave_writesWhatTheMarksImply();
+    void paint_displayAndTimeline();
+};
+
+void TestFramewrightVideo::initTestCase()
+{
+    QVERIFY(settingsDir.isValid() && mediaDir.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    if (!testmedia::haveFfmpeg())
+        QSKIP("the ffmpeg program is needed to make test clips");
+    testmedia::ClipSpec spec;
+    spec.fileName = QStringLiteral("source.avi");
+    spec.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("mjpeg"), QStringLiteral("-q:v"), QStringLiteral("3")};
+    spec.frames = 200;
+    spec.width = 160;
+    spec.height = 120;
+    spec.fps = 25;
+    QString error;
+    const auto path = testmedia::writeClip(mediaDir.path(), spec, &error);
+    QVERIFY2(path, qPrintable(error));
+    clip = *path;
+}
+
+void TestFramewrightVideo::init()
+{
+    QSettings(QStringLiteral("Marrowby"), QStringLiteral("Framewright")).clear();
+    QSettings().clear();
+    QDir::setCurrent(mediaDir.path());
+}
+
+void TestFramewrightVideo::open_titleAndFirstFrame()
+{
+    const QString path = copyClip(QStringLiteral("open.avi"));
+    writeFile(path + QStringLiteral(".splits.txt"), "Splits:10:20|Splits:30:40:50|\nFps:25\nRotate:0\n");
+    Framewright w(path);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Framewright v0.6: %1 (160x120, 25fps)").arg(path));
+    QCOMPARE(frame(w), 1);
+    QCOMPARE(shownIndex(w), 0);
+    QCOMPARE(ui(w).timeLabel->text(), QStringLiteral("00:00:040 (1)"));
+    QCOMPARE(ui(w).solveCombo->count(), 2);
+    QCOMPARE(model(w).marks(), (Marks{10, 20}));
+    QCOMPARE(QSettings().value(QStringLiteral("mostRecentPath")).toString(), path);
+    QCOMPARE(QDir::currentPath(), QFileInfo(path).absolutePath());
+}
+
+void TestFramewrightVideo::open_missingFileIgnored()
+{
+    Framewright w(mediaDir.filePath(QStringLiteral("nothing-here.avi")));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Framewright v0.6"));
+    QCOMPARE(frame(w), 0);
+}
+
+void TestFramewrightVideo::steps_keysShowTheRightFrames()
+{
+    Framewright w(copyClip(QStringLiteral("steps.avi")));
+    struct Step
+    {
+        int key;
+        int32_t frame;  // 1-based number shown afterwards
+    };
+    // D: +1, E: +10, A: -1, Q: -10 (default bindings).
+    const Step steps[] = {{Qt::Key_D, 2}, {Qt::Key_E, 12}, {Qt::Key_E, 22}, {Qt::Key_A, 21},
+                          {Qt::Key_Q, 11}, {Qt::Key_Q, 1},  {Qt::Key_Q, 1},  {Qt::Key_A, 1}};
+    for (const Step &step : steps) {
+        key(w, step.key);
+        QCOMPARE(frame(w), step.frame);
+        QCOMPARE(shownIndex(w), step.frame - 1);
+    }
+    // The buttons do the same.
+    ui(w).frameForwardButton->click();
+    QCOMPARE(frame(w), 11);
+    QCOMPARE(shownIndex(w), 10);
+    ui(w).framePrevButton->click();
+    QCOMPARE(frame(w), 10);
+    QCOMPARE(shownIndex(w), 9);
+}
+
+void TestFramewrightVideo::marks_keysJumpsAndMessages()
+{
+    Framewright w(copyClip(QStringLiteral("marks.avi")));
+    for (int i = 0; i < 4; ++i)
+        key(w, Qt::Key_E);  // frame 41
+    key(w, Qt::Key_M);
+    QCOMPARE(messages(w).last(), QStringLiteral("0"));
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_M);  // 51
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_M);  // 71
+    QCOMPARE(model(w).marks(), (Marks{41, 51, 71}));
+    QCOMPARE(ui(w).splitList->count(), 4);
+
+    key(w, Qt::Key_1);
+    QCOMPARE(frame(w), 51);
+    QCOMPARE(shownIndex(w), 50);
+    QCOMPARE(messages(w).last(), QStringLiteral("1"));
+    key(w, Qt::Key_3, Qt::ShiftModifier);  // mark 13: the last one
+    QCOMPARE(frame(w), 71);
+    QCOMPARE(messages(w).last(), QStringLiteral("END"));
+    key(w, Qt::Key_Right);  // at the last mark: back to the first
+    QCOMPARE(frame(w), 41);
+    QCOMPARE(messages(w).last(), QStringLiteral("1"));
+    key(w, Qt::Key_Right);
+    QCOMPARE(frame(w), 51);
+    QCOMPARE(messages(w).last(), QStringLiteral("2"));
+    key(w, Qt::Key_Left);
+    QCOMPARE(frame(w), 41);
+    QCOMPARE(messages(w).last(), QStringLiteral("1"));
+    key(w, Qt::Key_Left);  // at the first: to the last
+    QCOMPARE(frame(w), 71);
+    QCOMPARE(shownIndex(w), 70);
+
+    // A double-click on a row jumps to its mark.
+    w.on_splitList_itemDoubleClicked(ui(w).splitList->item(1));
+    QCOMPARE(frame(w), 51);
+    QCOMPARE(shownIndex(w), 50);
+}
+
+void TestFramewrightVideo::solves_pageUpDown()
+{
+    const QString path = copyClip(QStringLiteral("solves.avi"));
+    writeFile(path + QStringLiteral(".splits.txt"), "Splits:10|Splits:20|Splits:30|\nFps:25\nRotate:0\n");
+    Framewright w(path);
+    key(w, Qt::Key_PageUp);
+    QCOMPARE(model(w).currentSolve(), 1);
+    key(w, Qt::Key_PageUp);
+    key(w, Qt::Key_PageUp);  // stays on the last
+    QCOMPARE(model(w).currentSolve(), 2);
+    QCOMPARE(model(w).marks(), Marks{30});
+    key(w, Qt::Key_PageDown);
+    QCOMPARE(model(w).currentSolve(), 1);
+    QCOMPARE(messages(w).last(), QStringLiteral("Solve 2"));
+    // "+" adds a solve.
+    key(w, Qt::Key_Plus);
+    QCOMPARE(ui(w).solveCombo->count(), 4);
+}
+
+void TestFramewrightVideo::crop_drawMoveResizeAndClick()
+{
+    Framewright w(copyClip(QStringLiteral("crop.avi")));
+    w.resize(800, 600);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QWidget *display = ui(w).displayWidget;
+    display->resize(400, 300);  // the 4:3 picture fills it exactly
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, display->mapToGlobal(at), button, buttons, QGuiApplication::keyboardModifiers());
+        QApplication::sendEvent(display, &event);
+    };
+    ui(w).cropKeepAspect->setChecked(false);
+    send(QEvent::MouseButtonPress, {40, 30}, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, {200, 150}, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, {200, 150}, Qt::LeftButton, Qt::NoButton);
+    QVERIFY2(near(editCrop(w), QRectF(0.1, 0.1, 0.4, 0.4)), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(editCrop(w).x()).arg(editCrop(w).y()).arg(editCrop(w).width()).arg(editCrop(w).height())));
+    QVERIFY(w.windowTitle().endsWith(QLatin1Char('*')));
+
+    // Keep Aspect Ratio: a square in fractions.
+    ui(w).cropKeepAspect->setChecked(true);
+    send(QEvent::MouseButtonPress, {40, 30}, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, {200, 60}, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, {200, 60}, Qt::LeftButton, Qt::NoButton);
+    QVERIFY2(near(editCrop(w), QRectF(0.1, 0.1, 0.4, 0.4)), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(editCrop(w).x()).arg(editCrop(w).y()).arg(editCrop(w).width()).arg(editCrop(w).height())));
+
+    // Shift-drag moves it, even when it ends where it began.
+    QTest::keyPress(&w, Qt::Key_Shift, Qt::ShiftModifier);
+    send(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, {140, 100}, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseMove, {100, 100}, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, {100, 100}, Qt::LeftButton, Qt::NoButton);
+    QTest::keyRelease(&w, Qt::Key_Shift, Qt::NoModifier);
+    QVERIFY2(near(editCrop(w), QRectF(0.1, 0.1, 0.4, 0.4)), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(editCrop(w).x()).arg(editCrop(w).y()).arg(editCrop(w).width()).arg(editCrop(w).height())));
+    QTest::keyPress(&w, Qt::Key_Shift, Qt::ShiftModifier);
+    send(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, {400, 100}, Qt::NoButton, Qt::LeftButton);  // pushed against the right edge
+    send(QEvent::MouseButtonRelease, {400, 100}, Qt::LeftButton, Qt::NoButton);
+    QTest::keyRelease(&w, Qt::Key_Shift, Qt::NoModifier);
+    QVERIFY(qAbs(editCrop(w).right() - 1.0) < 1e-6);
+    QVERIFY(qAbs(editCrop(w).width() - 0.4) < 1e-6);
+
+    // Ctrl right-drag shrinks it, never below 4 source pixels.
+    QTest::keyPress(&w, Qt::Key_Control, Qt::ControlModifier);
+    send(QEvent::MouseButtonPress, {300, 100}, Qt::RightButton, Qt::RightButton);
+    send(QEvent::MouseMove, {0, 100}, Qt::NoButton, Qt::RightButton);
+    send(QEvent::MouseButtonRelease, {0, 100}, Qt::RightButton, Qt::NoButton);
+    QTest::keyRelease(&w, Qt::Key_Control, Qt::NoModifier);
+    QVERIFY(qAbs(editCrop(w).width() - 4.0 / 160) < 1e-9);
+
+    // A plain click clears it.
+    send(QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, {50, 50}, Qt::LeftButton, Qt::NoButton);
+    QVERIFY2(near(editCrop(w), QRectF(0, 0, 1, 1)), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(editCrop(w).x()).arg(editCrop(w).y()).arg(editCrop(w).width()).arg(editCrop(w).height())));
+
+    // Set Crop applies a drawn rectangle; the pipeline then shows the crop.
+    send(QEvent::MouseButtonPress, {0, 0}, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, {200, 150}, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, {200, 150}, Qt::LeftButton, Qt::NoButton);
+    ui(w).cropButton->click();
+    QVERIFY(ui(w).cropPreviewCheck->isChecked());
+    QCOMPARE(w.processedFrame.cols, 80);
+    QCOMPARE(w.processedFrame.rows, 60);
+    w.hide();
+}
+
+void TestFramewrightVideo::timeline_clickSeeks()
+{
+    Framewright w(copyClip(QStringLiteral("timeline.avi")));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QWidget *timeline = ui(w).timelineWidget;
+    timeline->resize(400, timeline->height());
+    QTest::mouseClick(timeline, Qt::LeftButton, Qt::NoModifier, QPoint(200, 10));
+    // Half of 200 frames: frame index 100 is read next, shown as number 101.
+    QCOMPARE(frame(w), 101);
+    QCOMPARE(shownIndex(w), 100);
+    QTest::mouseClick(timeline, Qt::LeftButton, Qt::NoModifier, QPoint(399, 10));
+    QCOMPARE(shownIndex(w), 199);
+    w.hide();
+}
+
+void TestFramewrightVideo::bindings_rebindSurvivesRestart()
+{
+    {
+        Framewright w;
+        onNextModal([](QWidget *dialog) {
+            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("Add Split Mark"));
+            QVERIFY(edit);
+            QCOMPARE(edit->text(), QStringLiteral("M"));
+            edit->setText(QStringLiteral("w"));
+            auto buttons = dialog->findChildren<QPushButton *>();
+            for (QPushButton *button : buttons)
+                if (button->text() == QLatin1String("Save Changes"))
+                    button->click();
+        });
+        w.on_actionEdit_Keyboard_Bindings_triggered();
+        QCOMPARE(binding(w), 87);
+    }
+    Framewright again(copyClip(QStringLiteral("rebind.avi")));
+    QCOMPARE(binding(again), 87);
+    key(again, Qt::Key_W);
+    QCOMPARE(model(again).marks(), Marks{1});
+    key(again, Qt::Key_M);  // no longer bound
+    QCOMPARE(model(again).marks(), Marks{1});
+}
+
+void TestFramewrightVideo::bindings_fixedKeyRefused()
+{
+    Framewright w;
+    QString warning;
+    onNextModal([&](QWidget *dialog) {
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("Add Solve"));
+        QVERIFY(edit);
+        edit->setText(QStringLiteral("c"));
+        // The refusal comes as a message box over the dialog.
+        onNextModal([&, dialog](QWidget *box) {
+            warning = qobject_cast<QMessageBox *>(box) ? qobject_cast<QMessageBox *>(box)->text() : QString();
+            qobject_cast<QMessageBox *>(box)->accept();
+            QTimer::singleShot(50, dialog, [dialog] { qobject_cast<QDialog *>(dialog)->reject(); });
+        });
+        for (QPushButton *button : dialog->findChildren<QPushButton *>())
+            if (button->text() == QLatin1String("Save Changes"))
+                QTimer::singleShot(0, button, &QPushButton::click);
+    });
+    w.on_actionEdit_Keyboard_Bindings_triggered();
+    QVERIFY2(warning.contains(QLatin1String("C always copies")), qPrintable(warning));
+    QCOMPARE(w.keyBindings.AddSolve, 43);
+}
+
+void TestFramewrightVideo::drop_videoAndSplits()
+{
+    const QString video = copyClip(QStringLiteral("drop.avi"));
+    writeFile(video + QStringLiteral(".splits.txt"), "Splits:5|\nFps:25\nRotate:0\n");
+    const QString extra = mediaDir.filePath(QStringLiteral("extra.splits.txt"));
+    writeFile(extra, "Splits:7:8|Splits:9|\n");
+    Framewright w;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(video), QUrl::fromLocalFile(extra)});
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drop);
+    QCOMPARE(model(w).solves(), (std::vector<Marks>{{5}, {7, 8}, {9}}));
+    QCOMPARE(ui(w).solveCombo->count(), 3);
+    QVERIFY(w.windowTitle().contains(video));
+
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(mediaDir.filePath(QStringLiteral("notes.doc")))});
+    QDragEnterEvent refused(QPoint(1, 1), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(&w, &refused);
+    QVERIFY(!refused.isAccepted());
+}
+
+void TestFramewrightVideo::autosave_writesWhatTheMarksImply()
+{
+    const QString video = copyClip(QStringLiteral("auto.avi"));
+    QFile::remove(video + QStringLiteral(".splits.txt"));
+    Framewright w(video);
+    key(w, Qt::Key_E);  // frame 11
+    key(w, Qt::Key_M);
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_M);  // 21
+    key(w, Qt::Key_Plus);
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_M);  // 31 in solve 2
+    ui(w).rotateCombo->setCurrentIndex(3);
+    w.AutoSave();
+    QCOMPARE(readAll(video + QStringLiteral(".splits.txt")), QByteArray("Splits:11:21|Splits:31|\nFps:25\nRotate:3\n"));
+    QVERIFY(!w.windowTitle().endsWith(QLatin1Char('*')));
+}
+
+void TestFramewrightVideo::paint_displayAndTimeline()
+{
+    const QString video = copyClip(QStringLiteral("paint.avi"));
+    writeFile(video + QStringLiteral(".splits.txt"), "Splits:20:100:200|Splits:50:150|\nFps:25\nRotate:0\n");
+    Framewright w(video);
+    w.resize(900, 600);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QWidget *timeline = ui(w).timelineWidget;
+    timeline->resize(400, 40);
+    const QImage strip = timeline->grab().toImage();
+    // Frame f lies at f / 200 * 400 = 2 f pixels. Step 1 of the current solve
+    // (frames 20 to 100) is "#045459" at half opacity over white.
+    const QColor step = strip.pixelColor(60, 30);
+    QVERIFY2(qAbs(step.red() - (0x04 + 255) / 2) <= 3 && qAbs(step.green() - (0x54 + 255) / 2) <= 3
+                 && qAbs(step.blue() - (0x59 + 255) / 2) <= 3,
+             qPrintable(step.name()));
+    // Step 2 (100 to 200) is "#087353"; its number stands at x = 300 and the
+    // other solve's grey block covers 100 to 300.
+    const QColor step2 = strip.pixelColor(370, 30);
+    QVERIFY2(qAbs(step2.green() - (0x73 + 255) / 2) <= 3, qPrintable(step2.name()));
+    // The playhead at frame 1 (x = 2) is black.
+    QCOMPARE(strip.pixelColor(2, 20).lightness() < 60, true);
+
+    // The display: a red edit rectangle over the picture.
+    QWidget *display = ui(w).displayWidget;
+    display->resize(400, 300);
+    w.editCrop = QRectF(0.25, 0.25, 0.5, 0.5);
+    const QImage picture = display->grab().toImage();
+    const QColor edge = picture.pixelColor(200, 75);  // top edge of the rectangle
+    QVERIFY2(edge.red() > 200 && edge.green() < 60 && edge.blue() < 60, qPrintable(edge.name()));
+    w.hide();
+}
+
+QTEST_MAIN(TestFramewrightVideo)
+#include "tst_framewright_video.moc"
