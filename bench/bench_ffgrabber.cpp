@@ -19,6 +19,7 @@
 //
 // Build in release mode for meaningful numbers.
 
+#include "AviGrabber.h"
 #include "FFGrabber.h"
 #include "TestMedia.h"
 
@@ -274,7 +275,7 @@ int main(int argc, char *argv[])
         targets.push_back(target);
     }
     int wrong = 0;
-    const auto seekAndRead = [&](FFGrabber &grabber, int target) {
+    const auto seekAndRead = [&](FrameGrabber &grabber, int target) {
         QElapsedTimer timer;
         timer.start();
         grabber.seek(target);
@@ -290,6 +291,13 @@ int main(int argc, char *argv[])
         FFGrabber grabber(clip);
         for (const int target : targets)
             keptOpenTimes.push_back(seekAndRead(grabber, target));
+    }
+    // The capture source (OpenCV), for comparison: it opens most files.
+    std::vector<double> captureTimes;
+    {
+        AviGrabber capture(QFile::encodeName(clip).toStdString());
+        for (const int target : targets)
+            captureTimes.push_back(seekAndRead(capture, target));
     }
     std::vector<double> freshTimes;
     for (const int target : targets) {
@@ -312,6 +320,7 @@ int main(int argc, char *argv[])
                 wrong ? qPrintable(QStringLiteral("  (%1 wrong frames!)").arg(wrong)) : "");
     std::printf("  FFGrabber, opened anew:    %8.1f ms  (its decoder's buffers are not warm yet)\n",
                 median(freshTimes));
+    std::printf("  AviGrabber (capture):      %8.1f ms\n", median(captureTimes));
     std::printf("  floor (key frame->target): %8.1f ms  (plain decoder: seek, decode, convert the target only)\n",
                 median(floorTimes));
 

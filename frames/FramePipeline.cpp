@@ -79,14 +79,16 @@ void equaliseLightness(cv::Mat &frame, Equalise equalise)
     cv::cvtColor(lab, frame, cv::COLOR_Lab2BGR);
 }
 
-// Any 8-bit depth, 1, 3 or 4 channels -> a new 8-bit BGR image.
-cv::Mat toBgr8(const cv::Mat &raw)
+// 8-bit BGR. An 8-bit BGR frame is returned as it is (sharing the caller's
+// pixels; `shared` is then set) so that a frame nothing changes costs no copy.
+cv::Mat toBgr8(const cv::Mat &raw, bool *shared)
 {
     if (raw.dims != 2)
         CV_Error(cv::Error::StsBadArg, cv::format("cannot process a %d-dimensional frame", raw.dims));
+    *shared = raw.type() == CV_8UC3;
+    if (*shared)
+        return raw;
     cv::Mat eightBit;
-    // Into a fresh Mat, so this is a copy even when nothing changes: later
-    // steps work in place and must not touch the caller's pixels.
     raw.convertTo(eightBit, CV_8U, 1.0, 0.0);
     switch (raw.channels()) {
     case 3:
@@ -285,22 +287,33 @@ cv::Mat FramePipeline::process(const cv::Mat &raw, const PipelineSettings &setti
         return {};
     }
     try {
-        // 1. 8-bit BGR, in a buffer of our own.
-        cv::Mat frame = toBgr8(raw);
+        // 1. 8-bit BGR. While `shared`, the frame's pixels are the caller's:
+        // every step that writes in place first takes a copy.
+        bool shared = false;
+        cv::Mat frame = toBgr8(raw, &shared);
+        const auto own = [&] {
+            if (shared) {
+                frame = frame.clone();
+                shared = false;
+            }
+        };
 
         // 2. Upsample.
         switch (settings.upsample) {
         case 1:
             cv::resize(frame, frame, cv::Size(), 4.0, 4.0, cv::INTER_LINEAR_EXACT);
+            shared = false;
             break;
         case 2:
             cv::resize(frame, frame, cv::Size(), 4.0, 4.0, cv::INTER_CUBIC);
+            shared = false;
             break;
         default:
             if (const int index = modelIndex(settings.upsample); index >= 0 && d->models[index]) {
                 cv::Mat upsampled;
                 d->models[index]->upsample(frame, upsampled);
                 frame = upsampled;
+                shared = false;
             }
             break;
         }
@@ -326,8 +339,10 @@ cv::Mat FramePipeline::process(const cv::Mat &raw, const PipelineSettings &setti
         default:
             break;
         }
-        if (!turned.empty())
+        if (!turned.empty()) {
             frame = turned;
+            shared = false;
+        }
 
         // 4. Crop as a view, from the size after upsampling and rotation. A
         // rectangle that leaves nothing of the frame is ignored.
@@ -342,27 +357,39 @@ cv::Mat FramePipeline::process(const cv::Mat &raw, const PipelineSettings &setti
 
         // 6. Brightness and contrast. The steps write in place, into our own
         // buffer (through the crop view).
+        // A factor of exactly 1 (slider at 100) changes nothing and is skipped.
+        const auto multiply = [&] {
+            if (b != 1.0f) {
+                own();
+                frame.convertTo(frame, -1, b, 0.0);
+            }
+        };
         switch (settings.enhance) {
         case 1:
             // The slider acts only through the gamma: 100 is the identity.
-            cv::LUT(frame, gammaTable(2.0f - b), frame);
+            if (b != 1.0f) {
+                own();
+                cv::LUT(frame, gammaTable(2.0f - b), frame);
+            }
             break;
         case 2:
-            frame.convertTo(frame, -1, b, 0.0);
+            multiply();
             frame = d->toneMap(frame);
             break;
         case 3:
-            frame.convertTo(frame, -1, b, 0.0);
+            multiply();
+            own();
             equaliseLightness(frame, [](cv::Mat &lightness) { cv::equalizeHist(lightness, lightness); });
             break;
         case 4:
-            frame.convertTo(frame, -1, b, 0.0);
+            multiply();
+            own();
             equaliseLightness(frame, [](cv::Mat &lightness) {
                 cv::createCLAHE(4.0, cv::Size(32, 32))->apply(lightness, lightness);
             });
             break;
         default:
-            frame.convertTo(frame, -1, b, 0.0);
+            multiply();
             break;
         }
         return frame;
@@ -382,8 +409,8 @@ QPixmap MakeDisplayPixmap(const cv::Mat &frame)
     if (frame.empty() || frame.dims != 2)
         return pixmap;
     cv::Mat bgra;
+    cv::Mat eightBit = frame;
     try {
-        cv::Mat eightBit = frame;
         if (frame.depth() != CV_8U)
             frame.convertTo(eightBit, CV_8U);
         switch (eightBit.channels()) {
@@ -405,9 +432,16 @@ QPixmap MakeDisplayPixmap(const cv::Mat &frame)
     // BGRA bytes are RGB32 words on little-endian machines; RGB32 ignores the
     // fourth byte, so the pixmap is opaque whatever alpha the frame carries.
     // The row length is the Mat's own, so views (crops) wrap correctly.
-    const QImage wrapped(bgra.data, bgra.cols, bgra.rows, static_cast<qsizetype>(bgra.step[0]),
-                         QImage::Format_RGB32);
-    // Deep copy: the pixmap must outlive the frame's buffer.
-    pixmap = QPixmap::fromImage(wrapped.copy());
-    return pixmap;
+    if (bgra.data == eightBit.data) {
+        // The caller's pixels: deep copy, the pixmap must outlive the frame's buffer.
+        const QImage wrapped(bgra.data, bgra.cols, bgra.rows, static_cast<qsizetype>(bgra.step[0]),
+                             QImage::Format_RGB32);
+        return QPixmap::fromImage(wrapped.copy());
+    }
+    // A converted image of our own: the QImage keeps it alive, so the pixmap
+    // can take the pixels over without another copy.
+    auto *owner = new cv::Mat(bgra);
+    QImage adopted(owner->data, owner->cols, owner->rows, static_cast<qsizetype>(owner->step[0]),
+                   QImage::Format_RGB32, [](void *mat) { delete static_cast<cv::Mat *>(mat); }, owner);
+    return QPixmap::fromImage(std::move(adopted));
 }

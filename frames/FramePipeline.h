@@ -67,7 +67,8 @@ public:
 
     // Processes `raw` (1, 3 or 4 channels of any depth, saturated to 8 bits)
     // into a BGR 8-bit frame; `raw` is never written to. The result may be a
-    // view into a larger buffer when cropped. An entry whose model is missing
+    // view into a larger buffer when cropped, and shares `raw`'s pixels when
+    // no step changes them: treat it as read-only. An entry whose model is missing
     // leaves the frame unscaled; unknown upsample and rotation entries do
     // nothing and an unknown enhance entry acts as 0 (multiply). On an OpenCV
     // error (including an empty or unsupported frame) returns an empty Mat and

@@ -83,6 +83,8 @@ Framewright::Framewright(const QString &path, QWidget *parent)
     for (QWidget *widget : {ui->displayWidget, ui->timelineWidget}) {
         widget->installEventFilter(this);
         widget->setMouseTracking(true);
+        // Both paint their whole area themselves.
+        widget->setAttribute(Qt::WA_OpaquePaintEvent);
     }
     LoadKeyBindings();
     installEventFilter(this);

@@ -125,6 +125,7 @@ public:
 private:
     friend class TestFramewright;
     friend class TestFramewrightVideo;
+    friend class WindowBenchmark;
 
     void ApplySettings();
     void WriteSettings();
@@ -148,6 +149,10 @@ private:
     bool SeekFromTimeline(QMouseEvent *event);
     void DisplayMouseEvent(QEvent *event);
     QSizeF DisplayPictureSize() const;
+    // Rebuilds `displayPixmap` from `processedFrame` for the display's current size.
+    void RefreshDisplayPixmap();
+    // Width / height of the picture on display.
+    double PictureAspect() const;
     bool HandleKeyRelease(QKeyEvent *event);
 
     std::unique_ptr<Ui::FramewrightWindow> ui;

@@ -17,6 +17,8 @@
 #include <QPainter>
 #include <QStatusBar>
 
+#include <opencv2/imgproc.hpp>
+
 PipelineSettings Framewright::CurrentPipelineSettings() const
 {
     PipelineSettings settings;
@@ -79,23 +81,63 @@ void Framewright::UpdateDisplay(bool show)
         grabber->seek(0);
     }
     if (show) {
-        displayPixmap = MakeDisplayPixmap(processedFrame);
+        RefreshDisplayPixmap();
         if (paused)
             frameShown = true;
         ui->timeLabel->setText(TimeString(currentFrame));
     }
 }
 
+double Framewright::PictureAspect() const
+{
+    // The processed frame's own proportions; the pixmap may be a reduced copy.
+    if (!processedFrame.empty())
+        return double(processedFrame.cols) / double(processedFrame.rows);
+    return displayPixmap.isNull() ? 1.0 : double(displayPixmap.width()) / double(displayPixmap.height());
+}
+
+void Framewright::RefreshDisplayPixmap()
+{
+    // The picture is shown at most at the display's size, so a larger frame
+    // is reduced first (nearest neighbour, the look of the fast scaling the
+    // display uses anyway): converting and drawing a quarter of the pixels
+    // keeps playback close to the decoder's speed. `processedFrame` keeps the
+    // full resolution for everything else.
+    if (processedFrame.empty()) {
+        displayPixmap = QPixmap();
+        return;
+    }
+    const QSizeF fitted = FittedPictureSize(ui->displayWidget->size(),
+                                            double(processedFrame.cols) / double(processedFrame.rows));
+    const int w = int(fitted.width());
+    const int h = int(fitted.height());
+    if (w > 0 && h > 0 && w < processedFrame.cols && h < processedFrame.rows) {
+        cv::Mat reduced;
+        try {
+            cv::resize(processedFrame, reduced, cv::Size(w, h), 0, 0, cv::INTER_NEAREST);
+        } catch (const cv::Exception &) {
+            reduced = processedFrame;
+        }
+        displayPixmap = MakeDisplayPixmap(reduced);
+    } else {
+        displayPixmap = MakeDisplayPixmap(processedFrame);
+    }
+}
+
 void Framewright::PaintDisplay()
 {
+    // The display paints every pixel itself (it is marked opaque, so that a
+    // new frame does not repaint the panels behind it first).
+    QPainter painter(ui->displayWidget);
+    painter.fillRect(ui->displayWidget->rect(), ui->displayWidget->palette().window());
     if (displayPixmap.isNull())
         return;
-    QPainter painter(ui->displayWidget);
-    const double aspect = double(displayPixmap.width()) / double(displayPixmap.height());
+    const double aspect = PictureAspect();
     const QSizeF fitted = FittedPictureSize(ui->displayWidget->size(), aspect);
     const int w = int(fitted.width());
     const int h = int(fitted.height());
-    painter.drawPixmap(0, 0, displayPixmap.scaled(w, h, Qt::KeepAspectRatio, Qt::FastTransformation));
+    // Scaled while drawing, without smoothing (the fast transformation).
+    painter.drawPixmap(QRect(0, 0, w, h), displayPixmap);
     painter.setRenderHint(QPainter::Antialiasing);
 
     const auto scaled = [w, h](const QRectF &r) {
@@ -152,8 +194,7 @@ QSizeF Framewright::DisplayPictureSize() const
     // Fractions refer to the picture the user sees (rotated and upsampled as
     // shown), so that a rectangle selects what is on the screen.
     if (!displayPixmap.isNull())
-        return FittedPictureSize(ui->displayWidget->size(),
-                                 double(displayPixmap.width()) / double(displayPixmap.height()));
+        return FittedPictureSize(ui->displayWidget->size(), PictureAspect());
     return ui->displayWidget->size();
 }
 
@@ -204,7 +245,7 @@ void Framewright::DisplayMouseEvent(QEvent *event)
         if (ui->SidePane->isVisible()) {
             ui->SidePane->hide();
             if (!displayPixmap.isNull()) {
-                const double a = double(displayPixmap.width()) / double(displayPixmap.height());
+                const double a = PictureAspect();
                 int W = width();
                 int H = height();
                 if (W / a > H)

@@ -48,6 +48,9 @@ bool Framewright::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == ui->displayWidget) {
         switch (event->type()) {
+        case QEvent::Resize:
+            RefreshDisplayPixmap();
+            break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseMove:
         case QEvent::MouseButtonRelease:

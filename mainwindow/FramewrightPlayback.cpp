@@ -31,11 +31,14 @@ void Framewright::timerEvent(QTimerEvent *event)
         QMainWindow::timerEvent(event);
         return;
     }
+    // Only the picture and the timeline change from frame to frame; the time
+    // label repaints itself when its text changes.
     if (!frameShown) {
         UpdateDisplay(true);
-        repaint();
+        ui->displayWidget->repaint();
+        ui->timelineWidget->repaint();
     } else if (!messages.isEmpty()) {
-        repaint();  // overlay messages fade while paused
+        ui->displayWidget->repaint();  // overlay messages fade while paused
     }
 }
 

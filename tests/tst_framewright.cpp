@@ -20,6 +20,8 @@
 
 #include <functional>
 
+#include <opencv2/core.hpp>
+
 namespace {
 
 // Records what the window asks of a frame source.
@@ -31,9 +33,15 @@ public:
     void seek(int32_t frameIndex) override
     {
         seeks_->push_back(frameIndex);
-        position_ = frameIndex + 1;  // the next read delivers frameIndex
+        position_ = frameIndex;  // the next read delivers frameIndex
     }
     void skip(int32_t delta) override { position_ += delta; }
+    FakeGrabber &operator>>(cv::Mat &frame) override
+    {
+        frame = cv::Mat(8, 8, CV_8UC3, cv::Scalar(10, 20, 30));
+        ++position_;
+        return *this;
+    }
     int32_t getPosition() override { return position_; }
 
 private:

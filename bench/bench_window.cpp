@@ -1,0 +1,177 @@
+// Benchmark of the main window at work (offscreen):
+//  1. playback with "Limit Playback Rate" unchecked on a generated 1080p
+//     H.264 clip, default image settings: frames shown per second through the
+//     real window, for the capture source and the FFmpeg source, against the
+//     FFmpeg source's raw sequential reading rate measured in the same run;
+//  2. PaintTimeline with 50 solves of 10 marks on a 1-hour video.
+//
+//   bench_window [--clip FILE]
+//
+// Run with QT_QPA_PLATFORM=offscreen, in a release build.
+
+#include "FFGrabber.h"
+#include "FramePipeline.h"
+#include "Framewright.h"
+#include "TestMedia.h"
+#include "ui_FramewrightWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <opencv2/core.hpp>
+
+#include <cstdio>
+
+class WindowBenchmark
+{
+public:
+    // Frames shown per second while playing `clip` for `frames` frames.
+    static double playbackRate(const QString &clip, bool ffmpeg, int frames)
+    {
+        Framewright window;
+        window.ui->ffgrabberCheck->setChecked(ffmpeg);
+        window.ui->autosaveCheck->setChecked(false);
+        window.OpenVideo(clip);
+        window.resize(1280, 800);
+        window.show();
+        window.ui->playbackRateCheck->setChecked(false);
+        const int32_t start = window.currentFrame;
+        QElapsedTimer timer;
+        timer.start();
+        window.on_pauseButton_clicked();
+        int shown = 0;
+        int32_t last = window.currentFrame;
+        while (shown < frames && timer.elapsed() < 60000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (window.currentFrame != last) {
+                ++shown;
+                last = window.currentFrame;
+            }
+        }
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        window.on_pauseButton_clicked();
+        (void)start;
+        return shown / seconds;
+    }
+
+    // Where a played frame's time goes: read, process, pixmap, repaint (ms per frame).
+    static void breakdown(const QString &clip)
+    {
+        Framewright window;
+        window.ui->ffgrabberCheck->setChecked(true);
+        window.ui->autosaveCheck->setChecked(false);
+        window.OpenVideo(clip);
+        window.resize(1280, 800);
+        window.show();
+        QCoreApplication::processEvents();
+        double read = 0, process = 0, pixmap = 0, paint = 0;
+        const int frames = 200;
+        QElapsedTimer timer;
+        for (int i = 0; i < frames; ++i) {
+            timer.start();
+            *window.grabber >> window.rawFrame;
+            read += double(timer.nsecsElapsed()) / 1e6;
+            timer.start();
+            window.processedFrame = window.pipeline->process(window.rawFrame, window.CurrentPipelineSettings());
+            process += double(timer.nsecsElapsed()) / 1e6;
+            timer.start();
+            window.RefreshDisplayPixmap();
+            pixmap += double(timer.nsecsElapsed()) / 1e6;
+            timer.start();
+            window.ui->displayWidget->repaint();
+            window.ui->timelineWidget->repaint();
+            paint += double(timer.nsecsElapsed()) / 1e6;
+        }
+        std::printf("per frame: read %.2f ms, process %.2f ms, pixmap %.2f ms, repaint %.2f ms\n", read / frames,
+                    process / frames, pixmap / frames, paint / frames);
+    }
+
+    // Milliseconds per PaintTimeline of 50 solves of 10 marks on a 1-hour video at 30 fps.
+    static double timelinePaint(const QString &clip)
+    {
+        Framewright window;
+        window.ui->autosaveCheck->setChecked(false);
+        window.OpenVideo(clip);
+        window.ui->fpsSpin->setValue(30.0);
+        window.totalFrames = 30 * 3600;
+        std::vector<Marks> solves;
+        for (int s = 0; s < 50; ++s) {
+            Marks marks;
+            for (int m = 0; m < 10; ++m)
+                marks.push_back(s * 2000 + m * 150);
+            solves.push_back(marks);
+        }
+        window.model.appendSolves(solves);
+        window.ResetSolveCombo(50, 0);
+        window.resize(1280, 800);
+        window.show();
+        QCoreApplication::processEvents();
+        QWidget *timeline = window.ui->timelineWidget;
+        QPixmap target(timeline->size());
+        const int runs = 200;
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < runs; ++i)
+            timeline->render(&target);
+        return double(timer.nsecsElapsed()) / 1e6 / runs;
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+
+    QString clip;
+    const QStringList args = QCoreApplication::arguments();
+    const qsizetype at = args.indexOf(QStringLiteral("--clip"));
+    QTemporaryDir dir;
+    if (at >= 0 && at + 1 < args.size()) {
+        clip = args.at(at + 1);
+    } else {
+        std::printf("generating a 1080p H.264 clip (600 frames, GOP 250, B-frames)...\n");
+        testmedia::ClipSpec spec;
+        spec.fileName = QStringLiteral("play.mp4");
+        spec.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
+                          QStringLiteral("veryfast"), QStringLiteral("-bf"), QStringLiteral("3"),
+                          QStringLiteral("-g"), QStringLiteral("250"), QStringLiteral("-pix_fmt"),
+                          QStringLiteral("yuv420p")};
+        spec.frames = 600;
+        spec.width = 1920;
+        spec.height = 1080;
+        QString error;
+        const auto path = testmedia::writeClip(dir.path(), spec, &error);
+        if (!path) {
+            std::fprintf(stderr, "cannot write the clip: %s\n", qPrintable(error));
+            return 1;
+        }
+        clip = *path;
+    }
+
+    // Raw sequential reading through the FFmpeg source.
+    double raw = 0;
+    {
+        FFGrabber grabber(clip);
+        const int frames = std::min(grabber.getFrameCount(), 500);
+        QElapsedTimer timer;
+        timer.start();
+        cv::Mat image;
+        for (int i = 0; i < frames; ++i)
+            grabber >> image;
+        raw = frames / (double(timer.nsecsElapsed()) / 1e9);
+    }
+    const double capture = WindowBenchmark::playbackRate(clip, false, 400);
+    const double ffmpeg = WindowBenchmark::playbackRate(clip, true, 400);
+    std::printf("FFmpeg source, raw sequential reading:   %7.1f frames/s\n", raw);
+    std::printf("window playback, capture source:         %7.1f frames/s (%.0f %% of raw)\n", capture,
+                100.0 * capture / raw);
+    std::printf("window playback, FFmpeg source:          %7.1f frames/s (%.0f %% of raw)\n", ffmpeg,
+                100.0 * ffmpeg / raw);
+    WindowBenchmark::breakdown(clip);
+    std::printf("PaintTimeline, 50 solves x 10 marks, 1 h: %7.3f ms\n", WindowBenchmark::timelinePaint(clip));
+    return 0;
+}
