@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QComboBox>
 #include <QSettings>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -210,6 +211,19 @@ void TestFramewright::startup_titleMenusAndDefaults()
     QCOMPARE(qApp->styleSheet(),
              QStringLiteral("QToolTip { color: #ffffff; background-color: #2a82da; border: 1px solid white; }"));
     QCOMPARE(QApplication::palette().color(QPalette::Window), QColor(96, 96, 96));
+
+    // No super-resolution model is installed here: those entries are
+    // disabled and say which file is missing where.
+    auto *upsample = qobject_cast<QStandardItemModel *>(ui(w).samplingCombo->model());
+    QVERIFY(upsample);
+    const char *const models[] = {"ESPCN_x4.pb", "LapSRN_x4.pb", "LapSRN_x8.pb", "EDSR_x4.pb"};
+    for (int entry = 3; entry <= 6; ++entry) {
+        QVERIFY(!upsample->item(entry)->isEnabled());
+        QVERIFY2(upsample->item(entry)->toolTip().contains(QLatin1String(models[entry - 3])),
+                 qPrintable(upsample->item(entry)->toolTip()));
+    }
+    for (int entry = 0; entry <= 2; ++entry)
+        QVERIFY(upsample->item(entry)->isEnabled());
 }
 
 void TestFramewright::actions_data()
