@@ -8,7 +8,9 @@
 #include "ui_FramewrightWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -106,6 +108,9 @@ private Q_SLOTS:
     void drop_videoAndSplits();
     void autosave_writesWhatTheMarksImply();
     void paint_displayAndTimeline();
+    void playback_spaceTogglesAndWraps();
+    void goToFrame_dialog();
+    void openMostRecent_key();
 };
 
 void TestFramewrightVideo::initTestCase()
@@ -447,6 +452,67 @@ void TestFramewrightVideo::paint_displayAndTimeline()
     const QColor edge = picture.pixelColor(200, 75);  // top edge of the rectangle
     QVERIFY2(edge.red() > 200 && edge.green() < 60 && edge.blue() < 60, qPrintable(edge.name()));
     w.hide();
+}
+
+void TestFramewrightVideo::playback_spaceTogglesAndWraps()
+{
+    Framewright w(copyClip(QStringLiteral("play.avi")));
+    ui(w).playbackRateCheck->setChecked(false);
+    key(w, Qt::Key_Space);
+    QVERIFY(!w.paused);
+    // Playing past the last frame (200) starts again at the first.
+    bool wrapped = false;
+    int32_t previous = frame(w);
+    QElapsedTimer timer;
+    timer.start();
+    while (!wrapped && timer.elapsed() < 20000) {
+        QTest::qWait(2);
+        wrapped = frame(w) < previous && previous >= 190;
+        previous = frame(w);
+    }
+    QVERIFY(wrapped);
+    key(w, Qt::Key_Space);
+    QVERIFY(w.paused);
+    const int32_t stopped = frame(w);
+    QTest::qWait(100);
+    QCOMPARE(frame(w), stopped);
+    QCOMPARE(shownIndex(w), stopped - 1);
+}
+
+void TestFramewrightVideo::goToFrame_dialog()
+{
+    {
+        // Without a video the double-click does nothing (no dialog would block here).
+        Framewright empty;
+        QTest::mouseDClick(ui(empty).timeLabel, Qt::LeftButton);
+        QCOMPARE(frame(empty), 0);
+    }
+    Framewright w(copyClip(QStringLiteral("goto.avi")));
+    QString label;
+    onNextModal([&](QWidget *dialog) {
+        auto *input = qobject_cast<QInputDialog *>(dialog);
+        QVERIFY(input);
+        label = input->labelText();
+        input->setIntValue(150);
+        input->accept();
+    });
+    QTest::mouseDClick(ui(w).timeLabel, Qt::LeftButton);
+    QCOMPARE(label, QStringLiteral("Select frame (total frames: 200)"));
+    QCOMPARE(frame(w), 150);
+    QCOMPARE(shownIndex(w), 149);
+    QVERIFY(w.paused);
+}
+
+void TestFramewrightVideo::openMostRecent_key()
+{
+    Framewright w;
+    key(w, Qt::Key_O);  // nothing recorded yet: nothing happens
+    QCOMPARE(w.windowTitle(), QStringLiteral("Framewright v0.6"));
+    const QString path = copyClip(QStringLiteral("recent.avi"));
+    QSettings().setValue(QStringLiteral("mostRecentPath"), path);
+    key(w, Qt::Key_O);
+    QVERIFY(w.windowTitle().contains(path));
+    QCOMPARE(shownIndex(w), 0);
 }
 
 QTEST_MAIN(TestFramewrightVideo)
