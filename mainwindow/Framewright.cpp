@@ -400,11 +400,16 @@ bool Framewright::SaveSplits(const QString &path, bool silent, QString *error)
     if (!WriteFileAtomically(path, text, &reason)) {
         if (error)
             *error = reason;
+        // The title keeps its "*"; say why, but only once for a failure that
+        // repeats on every autosave tick.
         if (!silent)
             ShowMessage(tr("Not saved"));
-        statusBar()->showMessage(tr("Could not save \"%1\": %2").arg(path, reason), kStatusMessageMs);
+        if (!silent || reason != lastSaveError)
+            statusBar()->showMessage(tr("Could not save \"%1\": %2").arg(path, reason), kStatusMessageMs);
+        lastSaveError = reason;
         return false;
     }
+    lastSaveError.clear();
     if (!silent)
         ShowMessage(tr("Saved"));
     model.setSaved(true);

@@ -188,4 +188,6 @@ private:
     std::unique_ptr<FramePipeline> pipeline;
     // The last processing error reported, so that a failing frame is reported once.
     QString lastPipelineError;
+    // The last reason a save failed, so that autosave reports a failure once.
+    QString lastSaveError;
 };

@@ -65,10 +65,13 @@ void Framewright::UpdateDisplay(bool show)
     QString error;
     cv::Mat processed = pipeline->process(rawFrame, CurrentPipelineSettings(), &error);
     if (processed.empty()) {
-        // Keep the previous picture; say once what went wrong.
+        // Keep the previous picture; say once what went wrong, and do not
+        // retry the same frame on every tick while paused.
         if (error != lastPipelineError)
             statusBar()->showMessage(tr("Image processing failed: %1").arg(error), 10000);
         lastPipelineError = error;
+        if (paused)
+            frameShown = true;
         return;
     }
     lastPipelineError.clear();

@@ -72,11 +72,10 @@ void Framewright::OpenVideo(const QString &path)
     StartPlayTimer();
     ui->pauseButton->setDefault(true);
     ui->pauseButton->setFocus();
+    // One multi-argument arg(): a path holding "%1" stays as it is.
     setWindowTitle(tr("Framewright v%1: %2 (%3x%4, %5fps)")
-                       .arg(QStringLiteral(FRAMEWRIGHT_VERSION), path)
-                       .arg(size.width)
-                       .arg(size.height)
-                       .arg(QString::number(double(fps), 'g', 6)));
+                       .arg(QStringLiteral(FRAMEWRIGHT_VERSION), path, QString::number(size.width),
+                            QString::number(size.height), QString::number(double(fps), 'g', 6)));
     model.setSaved(true);
     autosaveTimer.start(kAutosaveIntervalMs);
     // Setting the frame rate above already showed a frame; start again from

@@ -56,23 +56,23 @@ void Framewright::PaintTimeline()
     for (int m = 0; m <= M; ++m) {
         if (m % step != 0)
             continue;
-        const double x = xOfSecond(60.0 * m);
+        const int x = int(xOfSecond(60.0 * m));
         if (m != 0 && m % 60 != 0)
-            painter.drawLine(QPointF(x, 0), QPointF(x, 6));
+            painter.drawLine(x, 0, x, 6);
         const int d = m == 0 ? 0 : w00 / 2;
-        painter.drawText(QRect(int(x) - d, 6, w00, lh), labelFlags,
+        painter.drawText(QRect(x - d, 6, w00, lh), labelFlags,
                          QStringLiteral("%1").arg(m % 60, 2, 10, QLatin1Char('0')));
         for (int k = 0; k < seconds.count; ++k) {
             const int s = k * seconds.unit;
-            const double xs = xOfSecond(s) + x;
+            const int xs = int(xOfSecond(s) + x);
             const QString label = QStringLiteral("%1").arg(s, 2, 10, QLatin1Char('0'));
             const int tw = metrics.horizontalAdvance(label);
             if (k != 0)
-                painter.drawLine(QPointF(xs, 6), QPointF(xs, 12));
+                painter.drawLine(xs, 6, xs, 12);
             if (xs <= W) {
                 int left = xs + tw / 2.0 >= W ? W - tw : int(xs - tw / 2.0);
                 if (m == 0 && k == 0)
-                    left = int(xs);
+                    left = xs;
                 painter.drawText(QRect(left, 12, tw, lh), Qt::AlignCenter | Qt::TextDontClip, label);
             }
         }

@@ -97,6 +97,7 @@ private Q_SLOTS:
     void init();
 
     void open_titleAndFirstFrame();
+    void open_percentInNameKeptInTitle();
     void open_missingFileIgnored();
     void steps_keysShowTheRightFrames();
     void marks_keysJumpsAndMessages();
@@ -152,6 +153,13 @@ void TestFramewrightVideo::open_titleAndFirstFrame()
     QCOMPARE(model(w).marks(), (Marks{10, 20}));
     QCOMPARE(QSettings().value(QStringLiteral("mostRecentPath")).toString(), path);
     QCOMPARE(QDir::currentPath(), QFileInfo(path).absolutePath());
+}
+
+void TestFramewrightVideo::open_percentInNameKeptInTitle()
+{
+    const QString path = copyClip(QStringLiteral("take%1%2.avi"));
+    Framewright w(path);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Framewright v0.6: %1 (160x120, 25fps)").arg(path));
 }
 
 void TestFramewrightVideo::open_missingFileIgnored()
