@@ -60,7 +60,8 @@ public:
         else
             fixedOrEmpty(value, 3);
     }
-    void share(float value) { text(QString(fixedText(finite(value) * 100.0, 1) + QLatin1Char('%'))); }
+    // Percent in single precision, like the share itself: 7/80 prints 8.8%, as its exact value would.
+    void share(float value) { text(QString(fixedText(double(float(finite(value)) * 100.0f), 1) + QLatin1Char('%'))); }
     template <typename Shares>
     void shares(const Shares &values)
     {
