@@ -4,17 +4,12 @@
 #include <QList>
 #include <QTest>
 
-#include <algorithm>
-
 namespace {
 
 using List = QList<int>;
 using Lists = QList<List>;
 
-List toList(const Marks &marks)
-{
-    return List(marks.begin(), marks.end());
-}
+List toList(const Marks &marks) { return List(marks.begin(), marks.end()); }
 
 Lists toLists(const std::vector<Marks> &solves)
 {
@@ -25,428 +20,254 @@ Lists toLists(const std::vector<Marks> &solves)
 }
 
 // A model holding `solves` (the first one current) with no history and nothing unsaved.
-void load(SolveModel &model, const std::vector<Marks> &solves)
-{
-    model.appendSolves(solves);
-    model.setSaved(true);
-}
-
-Marks toMarks(const List &list)
-{
-    return Marks(list.begin(), list.end());
-}
-
 std::vector<Marks> toSolves(const Lists &lists)
 {
     std::vector<Marks> solves;
     for (const List &l : lists)
-        solves.push_back(toMarks(l));
+        solves.emplace_back(l.begin(), l.end());
     return solves;
 }
 
-} // namespace
+void load(SolveModel &model, const Lists &solves)
+{
+    model.appendSolves(toSolves(solves));
+    model.setSaved(true);
+}
 
-// Returns from the calling test function on failure.
-#define CHECK_WRITE_BACK(model)                                                         \
-    do {                                                                                \
-        QVERIFY(size_t((model).currentSolve()) < (model).solves().size());              \
-        QCOMPARE(toList((model).solves()[size_t((model).currentSolve())]),              \
-                 toList((model).marks()));                                              \
-    } while (0)
+enum Op { Add, Remove, RemoveAll, Update, ClearSolve, Paste, AddSolve, RemoveSolve, Switch, Append };
+
+void edit(const char *name, const List &before, Op op, const List &args, int result, const List &after, bool pushed,
+          bool changed)
+{
+    QTest::newRow(name) << before << int(op) << args << result << after << pushed << changed;
+}
+
+void solveRow(const char *name, const Lists &loaded, int current, const List &marked, Op op, int arg,
+              const Lists &appended, int result, const Lists &after, int currentAfter, int snapshots, bool saved)
+{
+    QTest::newRow(name) << loaded << current << marked << int(op) << arg << appended << result << after << currentAfter
+                        << snapshots << saved;
+}
+
+} // namespace
 
 class TestSolveModel : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void addMark_data();
-    void addMark();
-    void removeMark_data();
-    void removeMark();
-    void updateMark_data();
-    void updateMark();
-    void undoThenRedo_data();
-    void undoThenRedo();
-    void historyEdges();
-    void addSolve_data();
-    void addSolve();
-    void removeCurrentSolve_data();
-    void removeCurrentSolve();
-    void switchSolve_data();
-    void switchSolve();
-    void clearAllAndReset();
-    void appendSolves_data();
-    void appendSolves();
-};
+    // Each mark edit on the second of two solves: its result, the snapshot it
+    // pushes, then one undo back to `before` and one redo forward again. After
+    // every step the working marks are written back into the current solve.
+    void editMarks_data()
+    {
+        QTest::addColumn<List>("before");
+        QTest::addColumn<int>("op");
+        QTest::addColumn<List>("args");
+        QTest::addColumn<int>("result");  // addMark's index; 1/0 for true/false; -1 for none
+        QTest::addColumn<List>("after");
+        QTest::addColumn<bool>("pushed");
+        QTest::addColumn<bool>("changed");
 
-void TestSolveModel::addMark_data()
-{
-    QTest::addColumn<List>("before");
-    QTest::addColumn<int>("frame");
-    QTest::addColumn<List>("after");
-    QTest::addColumn<int>("index");
-
-    QTest::newRow("first mark") << List{} << 120 << List{120} << 0;
-    QTest::newRow("before all") << List{10, 20} << 5 << List{5, 10, 20} << 0;
-    QTest::newRow("between") << List{10, 20} << 15 << List{10, 15, 20} << 1;
-    QTest::newRow("after all") << List{10, 20} << 25 << List{10, 20, 25} << 2;
-    QTest::newRow("duplicate gives first equal") << List{10, 20, 30} << 20 << List{10, 20, 20, 30} << 1;
-    QTest::newRow("third copy") << List{7, 7} << 7 << List{7, 7, 7} << 0;
-}
-
-void TestSolveModel::addMark()
-{
-    QFETCH(List, before);
-    QFETCH(int, frame);
-    QFETCH(List, after);
-    QFETCH(int, index);
-
-    SolveModel model;
-    for (int f : before)
-        model.addMark(f);
-    model.setSaved(true);
-
-    QCOMPARE(model.addMark(frame), index);
-    QCOMPARE(toList(model.marks()), after);
-    QCOMPARE(model.saved(), false);
-    QCOMPARE(int(model.undoStack().size()), int(before.size()) + 1);
-    QCOMPARE(toList(model.undoStack().back()), before);
-    CHECK_WRITE_BACK(model);
-}
-
-void TestSolveModel::removeMark_data()
-{
-    QTest::addColumn<List>("before");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<bool>("clearAll");
-    QTest::addColumn<bool>("removed");
-    QTest::addColumn<List>("after");
-    QTest::addColumn<int>("snapshots");
-
-    QTest::newRow("first row") << List{10, 20, 30} << 0 << false << true << List{20, 30} << 1;
-    QTest::newRow("last row") << List{10, 20, 30} << 2 << false << true << List{10, 20} << 1;
-    QTest::newRow("one of two equal") << List{10, 10} << 1 << false << true << List{10} << 1;
-    QTest::newRow("total row") << List{10, 20, 30} << 3 << false << false << List{10, 20, 30} << 1;
-    QTest::newRow("no row selected") << List{10, 20} << -1 << false << false << List{10, 20} << 1;
-    QTest::newRow("clear all ignores row") << List{10, 20, 30} << -1 << true << true << List{} << 1;
-    QTest::newRow("no marks") << List{} << 0 << false << false << List{} << 0;
-    QTest::newRow("clear all without marks") << List{} << 0 << true << false << List{} << 0;
-}
-
-void TestSolveModel::removeMark()
-{
-    QFETCH(List, before);
-    QFETCH(int, row);
-    QFETCH(bool, clearAll);
-    QFETCH(bool, removed);
-    QFETCH(List, after);
-    QFETCH(int, snapshots);
-
-    SolveModel model;
-    load(model, {toMarks(before)});
-
-    QCOMPARE(model.removeMark(row, clearAll), removed);
-    QCOMPARE(toList(model.marks()), after);
-    QCOMPARE(int(model.undoStack().size()), snapshots);
-    // Only an actual removal counts as a change.
-    QCOMPARE(model.saved(), !removed);
-    CHECK_WRITE_BACK(model);
-
-    // One undo brings back every mark, also after an invalid row.
-    QCOMPARE(model.undo(), snapshots > 0);
-    QCOMPARE(toList(model.marks()), before);
-    CHECK_WRITE_BACK(model);
-}
-
-void TestSolveModel::updateMark_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("frame");
-    QTest::addColumn<bool>("updated");
-    QTest::addColumn<List>("after");
-
-    QTest::newRow("first past last") << 0 << 40 << true << List{20, 30, 40};
-    QTest::newRow("last before first") << 2 << 5 << true << List{5, 10, 20};
-    QTest::newRow("onto another mark") << 0 << 30 << true << List{20, 30, 30};
-    QTest::newRow("in place") << 1 << 21 << true << List{10, 21, 30};
-    QTest::newRow("total row") << 3 << 99 << false << List{10, 20, 30};
-    QTest::newRow("no row selected") << -1 << 99 << false << List{10, 20, 30};
-}
-
-void TestSolveModel::updateMark()
-{
-    QFETCH(int, row);
-    QFETCH(int, frame);
-    QFETCH(bool, updated);
-    QFETCH(List, after);
-
-    SolveModel model;
-    load(model, {{10, 20, 30}});
-
-    QCOMPARE(model.updateMark(row, frame), updated);
-    QCOMPARE(toList(model.marks()), after);
-    QCOMPARE(int(model.undoStack().size()), updated ? 1 : 0);
-    QCOMPARE(model.saved(), !updated);
-    CHECK_WRITE_BACK(model);
-
-    SolveModel empty;
-    QCOMPARE(empty.updateMark(0, frame), false);
-    QVERIFY(empty.undoStack().empty());
-}
-
-// Every operation that pushes a snapshot can be undone and redone exactly.
-void TestSolveModel::undoThenRedo_data()
-{
-    QTest::addColumn<int>("operation");
-    QTest::addColumn<List>("changed");
-
-    QTest::newRow("add mark") << 0 << List{10, 15, 20, 30};
-    QTest::newRow("remove mark") << 1 << List{10, 30};
-    QTest::newRow("update mark") << 2 << List{20, 30, 35};
-    QTest::newRow("clear solve") << 3 << List{};
-    QTest::newRow("paste") << 4 << List{3, 2, 1};
-}
-
-void TestSolveModel::undoThenRedo()
-{
-    QFETCH(int, operation);
-    QFETCH(List, changed);
-
-    SolveModel model;
-    load(model, {{1}, {10, 20, 30}});
-    QVERIFY(model.switchSolve(1));
-
-    switch (operation) {
-    case 0: model.addMark(15); break;
-    case 1: model.removeMark(1, false); break;
-    case 2: model.updateMark(0, 35); break;
-    case 3: model.clearCurrentSolve(); break;
-    case 4: model.paste({3, 2, 1}); break;
+        edit("add first mark", {}, Add, {120}, 0, {120}, true, true);
+        edit("add before all", {10, 20}, Add, {5}, 0, {5, 10, 20}, true, true);
+        edit("add between", {10, 20}, Add, {15}, 1, {10, 15, 20}, true, true);
+        edit("add after all", {10, 20}, Add, {25}, 2, {10, 20, 25}, true, true);
+        edit("add duplicate: first equal", {10, 20, 30}, Add, {20}, 1, {10, 20, 20, 30}, true, true);
+        edit("add third copy", {7, 7}, Add, {7}, 0, {7, 7, 7}, true, true);
+        edit("remove first row", {10, 20, 30}, Remove, {0}, 1, {20, 30}, true, true);
+        edit("remove last row", {10, 20, 30}, Remove, {2}, 1, {10, 20}, true, true);
+        edit("remove one of two equal", {10, 10}, Remove, {1}, 1, {10}, true, true);
+        // A snapshot is pushed whenever there are marks, even for an invalid row.
+        edit("remove total row", {10, 20, 30}, Remove, {3}, 0, {10, 20, 30}, true, false);
+        edit("remove, no row", {10, 20}, Remove, {-1}, 0, {10, 20}, true, false);
+        edit("remove, no marks", {}, Remove, {0}, 0, {}, false, false);
+        edit("clear all ignores row", {10, 20, 30}, RemoveAll, {-1}, 1, {}, true, true);
+        edit("clear all, no marks", {}, RemoveAll, {0}, 0, {}, false, false);
+        edit("update first past last", {10, 20, 30}, Update, {0, 40}, 1, {20, 30, 40}, true, true);
+        edit("update last before first", {10, 20, 30}, Update, {2, 5}, 1, {5, 10, 20}, true, true);
+        edit("update onto another mark", {10, 20, 30}, Update, {0, 30}, 1, {20, 30, 30}, true, true);
+        edit("update in place", {10, 20, 30}, Update, {1, 21}, 1, {10, 21, 30}, true, true);
+        edit("update total row", {10, 20, 30}, Update, {3, 99}, 0, {10, 20, 30}, false, false);
+        edit("update, no row", {10, 20, 30}, Update, {-1, 99}, 0, {10, 20, 30}, false, false);
+        edit("update, no marks", {}, Update, {0, 9}, 0, {}, false, false);
+        edit("clear solve", {10, 20, 30}, ClearSolve, {}, -1, {}, true, true);
+        edit("paste keeps order", {10, 20, 30}, Paste, {3, 2, 1}, 1, {3, 2, 1}, true, true);
+        edit("empty paste", {10, 20, 30}, Paste, {}, 0, {10, 20, 30}, false, false);
     }
-    QCOMPARE(toList(model.marks()), changed);
-    CHECK_WRITE_BACK(model);
 
-    QVERIFY(model.undo());
-    QCOMPARE(toList(model.marks()), (List{10, 20, 30}));
-    QCOMPARE(toLists(model.solves()), (Lists{{1}, {10, 20, 30}}));
-    QVERIFY(model.redo());
-    QCOMPARE(toList(model.marks()), changed);
-    QCOMPARE(toLists(model.solves()), (Lists{{1}, changed}));
-    QCOMPARE(model.redo(), false);
-}
+    void editMarks()
+    {
+        QFETCH(List, before);
+        QFETCH(int, op);
+        QFETCH(List, args);
+        QFETCH(int, result);
+        QFETCH(List, after);
+        QFETCH(bool, pushed);
+        QFETCH(bool, changed);
 
-// Undo and redo walk the history; a new change forgets what could be redone;
-// empty stacks and an empty paste change no mark.
-void TestSolveModel::historyEdges()
-{
-    SolveModel model;
-    load(model, {{4, 8}});
-    QCOMPARE(model.undo(), false);
-    QCOMPARE(model.saved(), false);  // even with nothing to undo
-    model.setSaved(true);
-    QCOMPARE(model.redo(), false);
-    QCOMPARE(model.saved(), false);
-    model.setSaved(true);
-    QCOMPARE(model.paste({}), false);
-    QCOMPARE(model.saved(), true);
-    QVERIFY(model.undoStack().empty());
-    QCOMPARE(toLists(model.solves()), (Lists{{4, 8}}));
+        SolveModel model;
+        load(model, {{1}, before});
+        QVERIFY(model.switchSolve(1));
+        int returned = -1;
+        switch (op) {
+        case Add: returned = model.addMark(args.value(0)); break;
+        case Remove: returned = model.removeMark(args.value(0), false); break;
+        case RemoveAll: returned = model.removeMark(args.value(0), true); break;
+        case Update: returned = model.updateMark(args.value(0), args.value(1)); break;
+        case ClearSolve: model.clearCurrentSolve(); break;
+        case Paste: returned = model.paste(Marks(args.begin(), args.end())); break;
+        }
+        QCOMPARE(returned, result);
+        QCOMPARE(toList(model.marks()), after);
+        QCOMPARE(toLists(model.solves()), (Lists{{1}, after}));
+        QCOMPARE(model.saved(), !changed);
+        QCOMPARE(int(model.undoStack().size()), int(pushed));
+        if (pushed)
+            QCOMPARE(toList(model.undoStack().back()), before);
 
-    model.addMark(6);
-    model.addMark(2);
-    QVERIFY(model.undo());
-    QVERIFY(model.undo());
-    QCOMPARE(toList(model.marks()), (List{4, 8}));
-    QVERIFY(model.redo());
-    QCOMPARE(toList(model.marks()), (List{4, 6, 8}));
-    model.addMark(9);
-    QVERIFY(model.redoStack().empty());
-    QCOMPARE(model.redo(), false);
-    QCOMPARE(toList(model.marks()), (List{4, 6, 8, 9}));
-    CHECK_WRITE_BACK(model);
-}
-
-void TestSolveModel::addSolve_data()
-{
-    QTest::addColumn<Lists>("loaded");
-    QTest::addColumn<List>("marked");  // marks added to the current solve first
-    QTest::addColumn<Lists>("after");
-
-    QTest::newRow("nothing yet") << Lists{} << List{} << Lists{{}, {}};
-    QTest::newRow("marks before any solve") << Lists{} << List{200, 100} << Lists{{100, 200}, {}};
-    QTest::newRow("third solve") << Lists{{1}, {2}} << List{3} << Lists{{1, 3}, {2}, {}};
-}
-
-void TestSolveModel::addSolve()
-{
-    QFETCH(Lists, loaded);
-    QFETCH(List, marked);
-    QFETCH(Lists, after);
-
-    SolveModel model;
-    load(model, toSolves(loaded));
-    for (int f : marked)
-        model.addMark(f);
-    model.setSaved(true);
-
-    QCOMPARE(model.addSolve(), int(after.size()));
-    QCOMPARE(toLists(model.solves()), after);
-    QCOMPARE(model.currentSolve(), int(after.size()) - 1);
-    QVERIFY(model.marks().empty());
-    QCOMPARE(model.saved(), false);
-    QVERIFY(model.undoStack().empty());
-    QVERIFY(model.redoStack().empty());
-    QCOMPARE(model.currentStoredSolveHasMarks(), false);
-
-    // The history was emptied: undo has nothing to take back.
-    QCOMPARE(model.undo(), false);
-    QCOMPARE(toLists(model.solves()), after);
-}
-
-void TestSolveModel::removeCurrentSolve_data()
-{
-    QTest::addColumn<Lists>("loaded");
-    QTest::addColumn<int>("current");
-    QTest::addColumn<int>("next");
-    QTest::addColumn<bool>("removed");
-    QTest::addColumn<Lists>("after");
-    QTest::addColumn<bool>("storedHasMarks");  // before the removal
-
-    QTest::newRow("no solves") << Lists{} << 0 << 0 << false << Lists{} << false;
-    QTest::newRow("last remaining") << Lists{{5}} << 0 << 0 << false << Lists{{5}} << true;
-    QTest::newRow("first of three") << Lists{{1}, {2}, {3}} << 0 << 0 << true << Lists{{2}, {3}} << true;
-    QTest::newRow("second of three") << Lists{{1}, {}, {3}} << 1 << 1 << true << Lists{{1}, {3}} << false;
-    QTest::newRow("last of three") << Lists{{1}, {2}, {3}} << 2 << 1 << true << Lists{{1}, {2}} << true;
-}
-
-void TestSolveModel::removeCurrentSolve()
-{
-    QFETCH(Lists, loaded);
-    QFETCH(int, current);
-    QFETCH(int, next);
-    QFETCH(bool, removed);
-    QFETCH(Lists, after);
-    QFETCH(bool, storedHasMarks);
-
-    SolveModel model;
-    load(model, toSolves(loaded));
-    if (current != 0)
-        QVERIFY(model.switchSolve(current));
-    model.pushUndo();  // a snapshot, to see whether the history is emptied
-    QCOMPARE(model.currentStoredSolveHasMarks(), storedHasMarks);
-
-    QCOMPARE(model.removeCurrentSolve(next), removed);
-    QCOMPARE(toLists(model.solves()), after);
-    QCOMPARE(model.saved(), !removed);
-    if (removed) {
-        QCOMPARE(model.currentSolve(), next);
-        QCOMPARE(toList(model.marks()), after.at(next));
-        QVERIFY(model.undoStack().empty());
-    } else {
-        QCOMPARE(model.currentSolve(), current);
-        QCOMPARE(int(model.undoStack().size()), 1);
+        QCOMPARE(model.undo(), pushed);
+        QCOMPARE(toList(model.marks()), before);
+        QCOMPARE(toLists(model.solves()), (Lists{{1}, before}));
+        QCOMPARE(model.redo(), pushed);
+        QCOMPARE(toList(model.marks()), after);
+        QCOMPARE(toLists(model.solves()), (Lists{{1}, after}));
+        QCOMPARE(model.redo(), false);
     }
-}
 
-void TestSolveModel::switchSolve_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("switched");
-    QTest::addColumn<List>("shown");
+    // Undo and redo walk the history and always count as a change; a new
+    // change forgets what could be redone.
+    void historyEdges()
+    {
+        SolveModel model;
+        load(model, {{4, 8}});
+        QCOMPARE(model.undo(), false);
+        QCOMPARE(model.saved(), false);
+        model.setSaved(true);
+        QCOMPARE(model.redo(), false);
+        QCOMPARE(model.saved(), false);
 
-    QTest::newRow("same solve") << 0 << false << List{1, 2, 9};
-    QTest::newRow("negative") << -1 << false << List{1, 2, 9};
-    QTest::newRow("past the end") << 3 << false << List{1, 2, 9};
-    QTest::newRow("second") << 1 << true << List{3};
-    QTest::newRow("empty third") << 2 << true << List{};
-}
+        model.addMark(6);
+        model.addMark(2);
+        QVERIFY(model.undo());
+        QVERIFY(model.undo());
+        QCOMPARE(toList(model.marks()), (List{4, 8}));
+        QCOMPARE(int(model.redoStack().size()), 2);
+        QVERIFY(model.redo());
+        QCOMPARE(toList(model.marks()), (List{4, 6, 8}));
+        model.addMark(9);
+        QVERIFY(model.redoStack().empty());
+        QCOMPARE(model.redo(), false);
+        QCOMPARE(toLists(model.solves()), (Lists{{4, 6, 8, 9}}));
+    }
 
-void TestSolveModel::switchSolve()
-{
-    QFETCH(int, index);
-    QFETCH(bool, switched);
-    QFETCH(List, shown);
+    // Operations on the solve list, from a model holding `loaded` with solve
+    // `current` shown, `marked` added to it and one more snapshot pushed.
+    void solveOps_data()
+    {
+        QTest::addColumn<Lists>("loaded");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<List>("marked");
+        QTest::addColumn<int>("op");
+        QTest::addColumn<int>("arg");
+        QTest::addColumn<Lists>("appended");
+        QTest::addColumn<int>("result");  // solve count after addSolve; 1/0 for true/false; -1 for none
+        QTest::addColumn<Lists>("after");
+        QTest::addColumn<int>("currentAfter");
+        QTest::addColumn<int>("snapshots");
+        QTest::addColumn<bool>("saved");
 
-    SolveModel model;
-    load(model, {{1, 2}, {3}, {}});
-    model.addMark(9);
-    model.setSaved(true);
+        const Lists three{{1, 2}, {3}, {}};
+        const Lists threeMarked{{1, 2, 9}, {3}, {}};
+        // The working marks, placed before any solve existed, become the first solve.
+        solveRow("add: nothing yet", {}, 0, {}, AddSolve, 0, {}, 2, {{}, {}}, 1, 0, false);
+        solveRow("add: marks before any solve", {}, 0, {200, 100}, AddSolve, 0, {}, 2, {{100, 200}, {}}, 1, 0, false);
+        solveRow("add: third solve", {{1}, {2}}, 0, {3}, AddSolve, 0, {}, 3, {{1, 3}, {2}, {}}, 2, 0, false);
+        solveRow("remove: no solves", {}, 0, {}, RemoveSolve, 0, {}, 0, {}, 0, 1, true);
+        solveRow("remove: last remaining", {{5}}, 0, {}, RemoveSolve, 0, {}, 0, {{5}}, 0, 1, true);
+        solveRow("remove: first of three", {{1}, {2}, {3}}, 0, {}, RemoveSolve, 0, {}, 1, {{2}, {3}}, 0, 0, false);
+        solveRow("remove: second of three", {{1}, {}, {3}}, 1, {}, RemoveSolve, 1, {}, 1, {{1}, {3}}, 1, 0, false);
+        solveRow("remove: last of three", {{1}, {2}, {3}}, 2, {}, RemoveSolve, 1, {}, 1, {{1}, {2}}, 1, 0, false);
+        // The working copy of the solve left behind is stored.
+        solveRow("switch: same solve", three, 0, {9}, Switch, 0, {}, 0, threeMarked, 0, 2, true);
+        solveRow("switch: negative", three, 0, {9}, Switch, -1, {}, 0, threeMarked, 0, 2, true);
+        solveRow("switch: past the end", three, 0, {9}, Switch, 3, {}, 0, threeMarked, 0, 2, true);
+        solveRow("switch: second", three, 0, {9}, Switch, 1, {}, 1, threeMarked, 1, 0, true);
+        solveRow("switch: empty third", three, 0, {9}, Switch, 2, {}, 1, threeMarked, 2, 0, true);
+        // The history survives only while the first solve stays current.
+        solveRow("append: into empty model", {}, 0, {}, Append, 0, {{1, 2}, {3}}, -1, {{1, 2}, {3}}, 0, 1, true);
+        solveRow("append: nothing", {}, 0, {}, Append, 0, {}, -1, {}, 0, 1, true);
+        solveRow("append: first solve stays current", {{1}}, 0, {5}, Append, 0, {{7}, {8}}, -1, {{1, 5}, {7}, {8}}, 0,
+                 2, true);
+        solveRow("append: second solve was current", {{1}, {2}}, 1, {5}, Append, 0, {{9}}, -1, {{1}, {2, 5}, {9}}, 0,
+                 0, true);
+    }
 
-    QCOMPARE(model.switchSolve(index), switched);
-    QCOMPARE(model.currentSolve(), switched ? index : 0);
-    QCOMPARE(toList(model.marks()), shown);
-    // The working copy of the solve left behind was stored.
-    QCOMPARE(toLists(model.solves()), (Lists{{1, 2, 9}, {3}, {}}));
-    QCOMPARE(int(model.undoStack().size()), switched ? 0 : 1);
-    QCOMPARE(model.saved(), true);
-}
+    void solveOps()
+    {
+        QFETCH(Lists, loaded);
+        QFETCH(int, current);
+        QFETCH(List, marked);
+        QFETCH(int, op);
+        QFETCH(int, arg);
+        QFETCH(Lists, appended);
+        QFETCH(int, result);
+        QFETCH(Lists, after);
+        QFETCH(int, currentAfter);
+        QFETCH(int, snapshots);
+        QFETCH(bool, saved);
 
-void TestSolveModel::clearAllAndReset()
-{
-    SolveModel model;
-    load(model, {{1}, {2, 3}});
-    QVERIFY(model.switchSolve(1));
-    model.addMark(4);
-    model.clearAll();
-    QVERIFY(model.solves().empty());
-    QVERIFY(model.marks().empty());
-    QCOMPARE(model.currentSolve(), 0);
-    QVERIFY(model.undoStack().empty());
-    QCOMPARE(model.saved(), false);
-    QCOMPARE(model.undo(), false);
-    // The first mark after clearing everything starts solve 1 again.
-    model.addMark(50);
-    QCOMPARE(toLists(model.solves()), (Lists{{50}}));
-
-    load(model, {{7}});
-    QVERIFY(model.switchSolve(1));
-    model.addMark(8);
-    model.reset();
-    QVERIFY(model.solves().empty());
-    QVERIFY(model.marks().empty());
-    QCOMPARE(model.currentSolve(), 0);
-    QVERIFY(model.undoStack().empty());
-}
-
-void TestSolveModel::appendSolves_data()
-{
-    QTest::addColumn<Lists>("existing");
-    QTest::addColumn<int>("current");
-    QTest::addColumn<Lists>("loaded");
-    QTest::addColumn<Lists>("after");
-    QTest::addColumn<int>("snapshots");
-
-    QTest::newRow("into empty model") << Lists{} << 0 << Lists{{1, 2}, {3}} << Lists{{1, 2}, {3}} << 0;
-    QTest::newRow("nothing loaded") << Lists{} << 0 << Lists{} << Lists{} << 0;
-    QTest::newRow("first solve stays current") << Lists{{1}} << 0 << Lists{{7}, {8}}
-                                               << Lists{{1, 5}, {7}, {8}} << 1;
-    QTest::newRow("second solve was current") << Lists{{1}, {2}} << 1 << Lists{{9}}
-                                              << Lists{{1}, {2, 5}, {9}} << 0;
-}
-
-void TestSolveModel::appendSolves()
-{
-    QFETCH(Lists, existing);
-    QFETCH(int, current);
-    QFETCH(Lists, loaded);
-    QFETCH(Lists, after);
-    QFETCH(int, snapshots);
-
-    SolveModel model;
-    if (!existing.isEmpty()) {
-        load(model, toSolves(existing));
+        SolveModel model;
+        load(model, loaded);
         if (current != 0)
             QVERIFY(model.switchSolve(current));
-        model.addMark(5);
+        for (int f : marked)
+            model.addMark(f);
+        model.pushUndo();
+        model.setSaved(true);
+        QCOMPARE(model.currentStoredSolveHasMarks(), !toList(model.marks()).isEmpty());
+
+        int returned = -1;
+        switch (op) {
+        case AddSolve: returned = model.addSolve(); break;
+        case RemoveSolve: returned = model.removeCurrentSolve(arg); break;
+        case Switch: returned = model.switchSolve(arg); break;
+        case Append: model.appendSolves(toSolves(appended)); break;
+        }
+        QCOMPARE(returned, result);
+        QCOMPARE(toLists(model.solves()), after);
+        QCOMPARE(model.currentSolve(), currentAfter);
+        QCOMPARE(toList(model.marks()), after.value(currentAfter));
+        QCOMPARE(model.currentStoredSolveHasMarks(), !after.value(currentAfter).isEmpty());
+        QCOMPARE(int(model.undoStack().size()), snapshots);
+        QCOMPARE(model.saved(), saved);
+        if (snapshots == 0)
+            QVERIFY(model.redoStack().empty());
     }
 
-    model.appendSolves(toSolves(loaded));
-    QCOMPARE(toLists(model.solves()), after);
-    QCOMPARE(model.currentSolve(), 0);
-    QCOMPARE(toList(model.marks()), after.isEmpty() ? List{} : after.front());
-    QCOMPARE(int(model.undoStack().size()), snapshots);
-}
+    void clearAllAndReset()
+    {
+        SolveModel model;
+        load(model, {{1}, {2, 3}});
+        QVERIFY(model.switchSolve(1));
+        model.addMark(4);
+        model.clearAll();
+        QVERIFY(model.solves().empty() && model.marks().empty() && model.undoStack().empty());
+        QCOMPARE(model.currentSolve(), 0);
+        QCOMPARE(model.saved(), false);
+        // The first mark after clearing everything starts solve 1 again.
+        model.addMark(50);
+        QCOMPARE(toLists(model.solves()), (Lists{{50}}));
 
+        load(model, {{7}});
+        QVERIFY(model.switchSolve(1));
+        model.addMark(8);
+        model.reset();
+        QVERIFY(model.solves().empty() && model.marks().empty() && model.undoStack().empty());
+        QCOMPARE(model.currentSolve(), 0);
+    }
+
+};
 
 QTEST_APPLESS_MAIN(TestSolveModel)
 #include "tst_solvemodel.moc"
