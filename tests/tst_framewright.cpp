@@ -30,7 +30,12 @@ struct FakeGrabber : FrameGrabber
     void seek(int32_t frameIndex) override { seeks->push_back(position = frameIndex); }
     void skip(int32_t delta) override { position += delta; }
     int32_t getPosition() override { return position; }
-    FakeGrabber &operator>>(cv::Mat &frame) override { return frame = cv::Mat(8, 8, CV_8UC3), ++position, *this; }
+    FakeGrabber &operator>>(cv::Mat &frame) override
+    {
+        frame = cv::Mat(8, 8, CV_8UC3);
+        ++position;
+        return *this;
+    }
     std::vector<int32_t> *seeks;
     int32_t position = 0;
 };
