@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <limits>
 #include <map>
@@ -85,6 +86,8 @@ constexpr int64_t kForwardWithoutIndex = 64;
 constexpr int kSeekRetries = 10;
 // After a seek, at most this many packets are dropped while looking for a key frame.
 constexpr int kMaxPacketsWithoutKey = 1000;
+// The largest reordering delay (in frames) an AVI stream is corrected for.
+constexpr int64_t kMaxReorderDelay = 16;
 
 // The decoders' full-range ("JPEG") pixel formats and their ordinary twins.
 AVPixelFormat withoutFullRange(AVPixelFormat format, bool *fullRange)
@@ -159,6 +162,9 @@ struct FFGrabber::Impl
     int packetsWithoutKey = 0;
     int64_t landingTime = AV_NOPTS_VALUE;  // decoding time of the key frame a seek landed on
     int64_t picturesSinceRestart = 0;
+    // Subtracted from every index: containers that store decoding times only
+    // (AVI) stamp each picture late by the decoder's reordering delay.
+    int64_t indexOffset = 0;
 
     // Frames by index, kept around the current position. The cv::Mat
     // handles share their pixels with the images handed out.
@@ -260,6 +266,21 @@ void FFGrabber::Impl::open(const QString &path)
 
     capacity = cacheCapacity(codec->width, codec->height);
     primed = true;  // the decoder starts at the beginning of the file
+
+    // AVI stores decoding times only: with B-frames every picture carries
+    // the time of the packet that completed it, one reordering delay late.
+    // The first picture of the file is frame 0, so measure the delay on it,
+    // then start again from the beginning.
+    if (format->iformat && std::strcmp(format->iformat->name, "avi") == 0) {
+        if (receivePicture() && lastDecoded > 0 && lastDecoded <= kMaxReorderDelay)
+            indexOffset = lastDecoded;
+        av_seek_frame(format.get(), videoStream, startTime, AVSEEK_FLAG_BACKWARD);
+        avcodec_flush_buffers(codec.get());
+        inputEnded = false;
+        decoderEnded = false;
+        lastDecoded = -1;
+        picturesSinceRestart = 0;
+    }
 }
 
 void FFGrabber::Impl::reset()
@@ -285,7 +306,8 @@ int64_t FFGrabber::Impl::indexOf(const AVFrame *frame) const
         timestamp = frame->pts;
     if (timestamp == AV_NOPTS_VALUE)
         return lastDecoded + 1;  // no time at all: count on from the previous picture
-    return av_rescale_q_rnd(timestamp - startTime, timeBase, av_inv_q(numberingRate), AV_ROUND_NEAR_INF);
+    return av_rescale_q_rnd(timestamp - startTime, timeBase, av_inv_q(numberingRate), AV_ROUND_NEAR_INF)
+           - indexOffset;
 }
 
 // The middle of frame `index` in stream time-base units: a backward seek to it
