@@ -57,7 +57,11 @@ QString clipPath(const QString &fileName)
     static QHash<QString, QString> errors; // file name -> ffmpeg's messages
     if (!made.contains(fileName)) {
         QList<ClipRow> rows = clipRows();
-        rows.append({"", spec("audio-first.mkv", h264, true)});
+        // Audio that outlasts the video by a second: the container then
+        // overstates the video's frame count, whatever the encoder's timing.
+        ClipSpec longAudio = spec("audio-first.mkv", h264, true);
+        longAudio.audioSeconds = double(kClipFrames) / kClipFps + 1.0;
+        rows.append({"", longAudio});
         for (const ClipRow &row : rows) {
             if (row.spec.fileName == fileName) {
                 QString why;

@@ -74,15 +74,22 @@ std::optional<QString> writeClip(const QString &dir, const ClipSpec &spec, QStri
     const QString path = QDir(dir).filePath(spec.fileName);
     QStringList args = {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
                         QStringLiteral("-y")};
-    if (spec.audioFirst)
-        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
-             << QStringLiteral("anullsrc=r=8000:cl=mono");
+    if (spec.audioFirst) {
+        args << QStringLiteral("-f") << QStringLiteral("lavfi");
+        if (spec.audioSeconds > 0)
+            args << QStringLiteral("-t") << QString::number(spec.audioSeconds);
+        args << QStringLiteral("-i") << QStringLiteral("anullsrc=r=8000:cl=mono");
+    }
     args << QStringLiteral("-f") << QStringLiteral("rawvideo") << QStringLiteral("-pix_fmt") << QStringLiteral("bgr24")
          << QStringLiteral("-s") << QStringLiteral("%1x%2").arg(spec.width).arg(spec.height)
          << QStringLiteral("-r") << QString::number(spec.fps) << QStringLiteral("-i") << QStringLiteral("-");
-    if (spec.audioFirst)
+    if (spec.audioFirst) {
         args << QStringLiteral("-map") << QStringLiteral("0:a") << QStringLiteral("-map") << QStringLiteral("1:v")
-             << QStringLiteral("-shortest") << QStringLiteral("-c:a") << QStringLiteral("aac");
+             << QStringLiteral("-c:a") << QStringLiteral("aac");
+        // Without a length of its own the audio ends with the video.
+        if (spec.audioSeconds <= 0)
+            args << QStringLiteral("-shortest");
+    }
     args << spec.codecArgs << path;
 
     QProcess process;

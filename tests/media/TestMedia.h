@@ -28,6 +28,7 @@ struct ClipSpec
     int height = 240;
     double fps = 30.0;
     bool audioFirst = false; // put a silent audio stream before the video stream
+    double audioSeconds = 0; // with audioFirst: the audio's length; 0 ends it with the video
 };
 
 // Encodes a clip with the ffmpeg program into `dir`; returns its path, or
