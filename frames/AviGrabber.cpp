@@ -142,8 +142,11 @@ bool AviGrabber::Impl::grab()
 
 bool AviGrabber::Impl::read(cv::Mat &frame)
 {
+    // Emptied first: when the capture advances but cannot hand over the
+    // picture, OpenCV leaves the image as it was and still reports success.
+    frame.release();
     try {
-        if (capture && capture->read(frame))
+        if (capture && capture->read(frame) && !frame.empty())
             return true;
     } catch (const std::exception &) {
     }
@@ -359,6 +362,7 @@ AviGrabber &AviGrabber::operator>>(cv::Mat &frame)
     // Placing the capture, or reading, may find the stream to end before the
     // container said; reading then loops as it does at the end. The second
     // round cannot find an earlier end than frame 0.
+    bool retried = false;
     for (int round = 0; round < 2; ++round) {
         d->placeCapture(d->position);
         if (d->loop && d->frameCount > 0 && d->position >= d->frameCount) {
@@ -373,6 +377,14 @@ AviGrabber &AviGrabber::operator>>(cv::Mat &frame)
         d->captureNext = kUnknown;
         if (!placed)
             break;
+        // A picture the decoder could not hand over (seen under load right
+        // after a seek) does not mean the stream ended early: place the
+        // capture again, once, before believing it.
+        if (!retried && d->position + 1 < d->frameCount) {
+            retried = true;
+            --round;
+            continue;
+        }
         d->endFoundAt(d->position);
         if (!d->loop || d->frameCount == 0 || d->position < d->frameCount)
             break;
