@@ -195,20 +195,20 @@ int main(int argc, char *argv[])
     } else {
         const qsizetype keepArg = args.indexOf(QStringLiteral("--keep"));
         const QString outDir = keepArg > 0 && keepArg + 1 < args.size() ? args.at(keepArg + 1) : dir.path();
-        testmedia::ClipSpec spec;
-        spec.fileName = QStringLiteral("bench_1080p.mp4");
-        spec.width = 1920;
-        spec.height = 1080;
-        spec.fps = 30.0;
-        spec.frames = 300;
-        spec.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
+        testmedia::ClipOptions options;
+        options.fileName = QStringLiteral("bench_1080p.mp4");
+        options.width = 1920;
+        options.height = 1080;
+        options.fps = 30.0;
+        options.frames = 300;
+        options.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
                           QStringLiteral("veryfast"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
                           QStringLiteral("-bf"), QStringLiteral("3"), QStringLiteral("-g"), QStringLiteral("250"),
                           QStringLiteral("-sc_threshold"), QStringLiteral("0")};
         std::printf("generating a 1080p H.264 clip (300 frames, GOP 250, B-frames)...\n");
         std::fflush(stdout);
         QString error;
-        const std::optional<QString> written = testmedia::writeClip(outDir, spec, &error);
+        const std::optional<QString> written = testmedia::writeClip(outDir, options, &error);
         if (!written) {
             std::fprintf(stderr, "cannot write the clip: %s\n", qPrintable(error));
             return 1;

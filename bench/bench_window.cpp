@@ -134,17 +134,17 @@ int main(int argc, char *argv[])
         clip = args.at(at + 1);
     } else {
         std::printf("generating a 1080p H.264 clip (600 frames, GOP 250, B-frames)...\n");
-        testmedia::ClipSpec spec;
-        spec.fileName = QStringLiteral("play.mp4");
-        spec.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
+        testmedia::ClipOptions options;
+        options.fileName = QStringLiteral("play.mp4");
+        options.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
                           QStringLiteral("veryfast"), QStringLiteral("-bf"), QStringLiteral("3"),
                           QStringLiteral("-g"), QStringLiteral("250"), QStringLiteral("-pix_fmt"),
                           QStringLiteral("yuv420p")};
-        spec.frames = 600;
-        spec.width = 1920;
-        spec.height = 1080;
+        options.frames = 600;
+        options.width = 1920;
+        options.height = 1080;
         QString error;
-        const auto path = testmedia::writeClip(dir.path(), spec, &error);
+        const auto path = testmedia::writeClip(dir.path(), options, &error);
         if (!path) {
             std::fprintf(stderr, "cannot write the clip: %s\n", qPrintable(error));
             return 1;

@@ -250,7 +250,7 @@ private:
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("countSlack");
         for (const testmedia::ClipRow &row : testmedia::clipRows())
-            QTest::newRow(row.name) << row.spec.fileName << row.countSlack;
+            QTest::newRow(row.name) << row.options.fileName << row.countSlack;
     }
 };
 

@@ -63,14 +63,14 @@ void TestCliFrames::initTestCase()
     if (!testmedia::haveFfmpeg())
         QSKIP("the ffmpeg program is needed to make test clips");
     QString error;
-    testmedia::ClipSpec spec;
-    spec.fileName = QStringLiteral("clip.avi");
-    spec.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("mjpeg"), QStringLiteral("-q:v"), QStringLiteral("3")};
-    spec.frames = 40;
-    spec.width = 160;
-    spec.height = 120;
-    spec.fps = 25;
-    const auto path = testmedia::writeClip(dir.path(), spec, &error);
+    testmedia::ClipOptions options;
+    options.fileName = QStringLiteral("clip.avi");
+    options.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("mjpeg"), QStringLiteral("-q:v"), QStringLiteral("3")};
+    options.frames = 40;
+    options.width = 160;
+    options.height = 120;
+    options.fps = 25;
+    const auto path = testmedia::writeClip(dir.path(), options, &error);
     QVERIFY2(path, qPrintable(error));
     clip = *path;
     const QStringList images = testmedia::writeImageSequence(dir.path(), QStringLiteral("img"), 1, 30,

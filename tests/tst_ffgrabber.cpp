@@ -213,10 +213,10 @@ private Q_SLOTS:
         if (frames == 0)
             return;
         QTemporaryDir dir;
-        testmedia::ClipSpec spec{QStringLiteral("bound.mp4"), {}, frames, width, height};
-        spec.codecArgs = QStringLiteral("-c:v libx264 -preset ultrafast -pix_fmt yuv420p").split(QLatin1Char(' '));
+        testmedia::ClipOptions options{QStringLiteral("bound.mp4"), {}, frames, width, height};
+        options.codecArgs = QStringLiteral("-c:v libx264 -preset ultrafast -pix_fmt yuv420p").split(QLatin1Char(' '));
         QString error;
-        const std::optional<QString> clip = testmedia::writeClip(dir.path(), spec, &error);
+        const std::optional<QString> clip = testmedia::writeClip(dir.path(), options, &error);
         QVERIFY2(clip.has_value(), qPrintable(error));
         FFGrabber grabber(*clip);
         for (int i = 0; i < frames; ++i) {
@@ -296,7 +296,7 @@ private:
         QTest::addColumn<QString>("file");
         for (const testmedia::ClipRow &row : testmedia::clipRows())
             if (!row.captureOnly)
-                QTest::newRow(row.name) << row.spec.fileName;
+                QTest::newRow(row.name) << row.options.fileName;
     }
 };
 

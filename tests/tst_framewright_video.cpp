@@ -120,15 +120,15 @@ void TestFramewrightVideo::initTestCase()
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     if (!testmedia::haveFfmpeg())
         QSKIP("the ffmpeg program is needed to make test clips");
-    testmedia::ClipSpec spec;
-    spec.fileName = QStringLiteral("source.avi");
-    spec.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("mjpeg"), QStringLiteral("-q:v"), QStringLiteral("3")};
-    spec.frames = 200;
-    spec.width = 160;
-    spec.height = 120;
-    spec.fps = 25;
+    testmedia::ClipOptions options;
+    options.fileName = QStringLiteral("source.avi");
+    options.codecArgs = {QStringLiteral("-c:v"), QStringLiteral("mjpeg"), QStringLiteral("-q:v"), QStringLiteral("3")};
+    options.frames = 200;
+    options.width = 160;
+    options.height = 120;
+    options.fps = 25;
     QString error;
-    const auto path = testmedia::writeClip(mediaDir.path(), spec, &error);
+    const auto path = testmedia::writeClip(mediaDir.path(), options, &error);
     QVERIFY2(path, qPrintable(error));
     clip = *path;
 }

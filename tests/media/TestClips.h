@@ -17,7 +17,7 @@ constexpr int kClipFps = 30;
 struct ClipRow
 {
     const char *name;
-    ClipSpec spec;
+    ClipOptions options;
     int countSlack = 0;       // how far a count estimated from the duration may be off
     bool captureOnly = false; // only the capture source reads these
 };

@@ -69,28 +69,28 @@ bool haveFfmpeg()
     return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-std::optional<QString> writeClip(const QString &dir, const ClipSpec &spec, QString *error)
+std::optional<QString> writeClip(const QString &dir, const ClipOptions &options, QString *error)
 {
-    const QString path = QDir(dir).filePath(spec.fileName);
+    const QString path = QDir(dir).filePath(options.fileName);
     QStringList args = {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
                         QStringLiteral("-y")};
-    if (spec.audioFirst) {
+    if (options.audioFirst) {
         args << QStringLiteral("-f") << QStringLiteral("lavfi");
-        if (spec.audioSeconds > 0)
-            args << QStringLiteral("-t") << QString::number(spec.audioSeconds);
+        if (options.audioSeconds > 0)
+            args << QStringLiteral("-t") << QString::number(options.audioSeconds);
         args << QStringLiteral("-i") << QStringLiteral("anullsrc=r=8000:cl=mono");
     }
     args << QStringLiteral("-f") << QStringLiteral("rawvideo") << QStringLiteral("-pix_fmt") << QStringLiteral("bgr24")
-         << QStringLiteral("-s") << QStringLiteral("%1x%2").arg(spec.width).arg(spec.height)
-         << QStringLiteral("-r") << QString::number(spec.fps) << QStringLiteral("-i") << QStringLiteral("-");
-    if (spec.audioFirst) {
+         << QStringLiteral("-s") << QStringLiteral("%1x%2").arg(options.width).arg(options.height)
+         << QStringLiteral("-r") << QString::number(options.fps) << QStringLiteral("-i") << QStringLiteral("-");
+    if (options.audioFirst) {
         args << QStringLiteral("-map") << QStringLiteral("0:a") << QStringLiteral("-map") << QStringLiteral("1:v")
              << QStringLiteral("-c:a") << QStringLiteral("aac");
         // Without a length of its own the audio ends with the video.
-        if (spec.audioSeconds <= 0)
+        if (options.audioSeconds <= 0)
             args << QStringLiteral("-shortest");
     }
-    args << spec.codecArgs << path;
+    args << options.codecArgs << path;
 
     QProcess process;
     process.start(QStringLiteral("ffmpeg"), args);
@@ -99,8 +99,8 @@ std::optional<QString> writeClip(const QString &dir, const ClipSpec &spec, QStri
             *error = QStringLiteral("ffmpeg could not be started");
         return std::nullopt;
     }
-    for (int i = 0; i < spec.frames; ++i) {
-        const cv::Mat frame = indexFrame(i, spec.width, spec.height);
+    for (int i = 0; i < options.frames; ++i) {
+        const cv::Mat frame = indexFrame(i, options.width, options.height);
         process.write(reinterpret_cast<const char *>(frame.data), qint64(frame.total() * frame.elemSize()));
         process.waitForBytesWritten(-1);
     }

@@ -19,7 +19,7 @@ cv::Mat indexFrame(int index, int width, int height);
 // The index a frame shows, or -1 when the picture is not such a frame.
 int readIndex(const cv::Mat &frame);
 
-struct ClipSpec
+struct ClipOptions
 {
     QString fileName;        // e.g. "h264.mp4"
     QStringList codecArgs;   // ffmpeg output options, e.g. {"-c:v", "libx264", "-bf", "3"}
@@ -33,7 +33,7 @@ struct ClipSpec
 
 // Encodes a clip with the ffmpeg program into `dir`; returns its path, or
 // nullopt with ffmpeg's messages in `error`.
-std::optional<QString> writeClip(const QString &dir, const ClipSpec &spec, QString *error = nullptr);
+std::optional<QString> writeClip(const QString &dir, const ClipOptions &options, QString *error = nullptr);
 
 // Writes frames first..first+count-1 as `dir`/prefix + number + suffix + "." + ext,
 // the number formatted with `width` digits (0: unpadded). Returns the paths.
