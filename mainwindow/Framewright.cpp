@@ -9,6 +9,7 @@
 #include "Version.h"
 #include "Calculator.h"
 #include "ui_CrossColorCalculator.h"
+#include "SettingsStore.h"
 #include "ui_FramewrightWindow.h"
 
 #include <QApplication>
@@ -28,12 +29,8 @@
 
 namespace {
 
-const QString kOrganisation = QStringLiteral("Marrowby");
-const QString kApplication = QStringLiteral("Framewright");
-
 // How long the status bar shows that the splits were copied, in ms.
 constexpr int kStatusMessageMs = 5000;
-constexpr int kAutosaveIntervalMs = 3000;
 
 }  // namespace
 
@@ -104,7 +101,7 @@ Framewright::~Framewright()
 
 void Framewright::ApplySettings()
 {
-    QSettings settings(kOrganisation, kApplication);
+    QSettings settings(kSettingsOrganisation, kSettingsApplication);
     const QString home = settings.value(QStringLiteral("system/homePath")).toString();
     if (!home.isEmpty())
         QDir::setCurrent(home);
@@ -127,7 +124,7 @@ void Framewright::ApplySettings()
 
 void Framewright::WriteSettings()
 {
-    QSettings settings(kOrganisation, kApplication);
+    QSettings settings(kSettingsOrganisation, kSettingsApplication);
     settings.setValue(QStringLiteral("system/homePath"), QDir::currentPath());
     settings.beginGroup(QStringLiteral("Gui"));
     settings.setValue(QStringLiteral("geometry"), saveGeometry());

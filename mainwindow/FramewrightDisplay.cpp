@@ -37,12 +37,12 @@ void Framewright::LoadModels()
     pipeline->loadModels(directories);
     // Entries whose model file was not found cannot run: disable them and say
     // where the file was looked for.
+    QStringList searched;
+    for (const QString &directory : directories)
+        searched << QDir::toNativeSeparators(directory);
     for (int entry = 3; entry <= 6; ++entry) {
         const bool available = pipeline->upsampleAvailable(entry);
         ui->samplingCombo->setItemData(entry, available ? QVariant() : QVariant(0), Qt::UserRole - 1);
-        QStringList searched;
-        for (const QString &directory : directories)
-            searched << QDir::toNativeSeparators(directory);
         ui->samplingCombo->setItemData(
             entry,
             available ? QVariant()

@@ -3,6 +3,7 @@
 
 #include "Framewright.h"
 
+#include "SettingsStore.h"
 #include "ui_FramewrightWindow.h"
 
 #include <QDialog>
@@ -14,13 +15,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
-
-namespace {
-
-const QString kOrganisation = QStringLiteral("Marrowby");
-const QString kApplication = QStringLiteral("Framewright");
-
-}  // namespace
 
 bool Framewright::eventFilter(QObject *watched, QEvent *event)
 {
@@ -157,7 +151,7 @@ bool Framewright::HandleKeyRelease(QKeyEvent *event)
 void Framewright::LoadKeyBindings()
 {
     keyBindings = KeyBindings{};
-    QSettings settings(kOrganisation, kApplication);
+    QSettings settings(kSettingsOrganisation, kSettingsApplication);
     if (!settings.contains(QStringLiteral("KeyPause")))
         return;
     for (const KeyBindingSetting &key : kKeyBindingSettings) {
@@ -171,7 +165,7 @@ void Framewright::LoadKeyBindings()
 
 void Framewright::SaveKeyBindings()
 {
-    QSettings settings(kOrganisation, kApplication);
+    QSettings settings(kSettingsOrganisation, kSettingsApplication);
     for (const KeyBindingSetting &key : kKeyBindingSettings)
         settings.setValue(QLatin1String(key.settingsKey), keyBindings.*key.member);
 }

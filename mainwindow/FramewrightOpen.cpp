@@ -51,13 +51,18 @@ void Framewright::OpenVideo(const QString &path)
         grabber->close();
         grabber.reset();
     }
-    grabber = CreateFrameSource(path, FrameSourceKind::Automatic, ui->ffgrabberCheck->isChecked());
+    // The new source becomes the window's only once the frame rate and the
+    // splits file are applied: their change signals would otherwise decode
+    // and process frames that are thrown away, and leave the source past
+    // frame 1.
+    std::unique_ptr<FrameGrabber> source =
+        CreateFrameSource(path, FrameSourceKind::Automatic, ui->ffgrabberCheck->isChecked());
 
-    totalFrames = grabber->getFrameCount();
-    const float fps = grabber->getFps();
+    totalFrames = source->getFrameCount();
+    const float fps = source->getFps();
     if (fps != 0.0f)
         ui->fpsSpin->setValue(fps);
-    const FrameSize size = grabber->getSize();
+    const FrameSize size = source->getSize();
     rawFrame.release();
 
     model.reset();
@@ -69,6 +74,7 @@ void Framewright::OpenVideo(const QString &path)
     videoPath = path;
     QSettings().setValue(QStringLiteral("mostRecentPath"), path);
     currentFrame = 0;
+    grabber = std::move(source);
     StartPlayTimer();
     ui->pauseButton->setDefault(true);
     ui->pauseButton->setFocus();
@@ -78,10 +84,6 @@ void Framewright::OpenVideo(const QString &path)
                             QString::number(size.height), QString::number(double(fps), 'g', 6)));
     model.setSaved(true);
     autosaveTimer.start(kAutosaveIntervalMs);
-    // Setting the frame rate above already showed a frame; start again from
-    // the first one so that opening always shows frame 1.
-    rawFrame.release();
-    grabber->seek(0);
     frameShown = false;
     UpdateDisplay(true);
     repaint();
