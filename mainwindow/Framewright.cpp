@@ -1,27 +1,29 @@
+// The main window's spine: start-up and shut-down, settings, the wiring of
+// the player, the display and the timeline, and the menus that open the
+// other tools.
+
 #include "Framewright.h"
 
 #include "AppStyle.h"
+#include "CrossCalculatorDialog.h"
+#include "DBAnalyser.h"
+#include "FrameCursor.h"
 #include "FrameGrabber.h"
-#include "SplitsFile.h"
-#include "TimeText.h"
-#include "Navigation.h"
 #include "FramePipeline.h"
-#include "Version.h"
-#include "Calculator.h"
-#include "ui_CrossColorCalculator.h"
+#include "KeyBindings.h"
+#include "KeyStrokes.h"
+#include "PlaybackClock.h"
 #include "SettingsStore.h"
+#include "SolveModel.h"
+#include "TimeText.h"
+#include "Version.h"
 #include "ui_FramewrightWindow.h"
 
 #include <QApplication>
-#include <QClipboard>
-#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
-#include <QFont>
-#include <QKeyEvent>
+#include <QFileInfo>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -29,11 +31,13 @@
 
 namespace {
 
-// How long the status bar shows that the splits were copied, in ms.
-constexpr int kStatusMessageMs = 5000;
+// How long the status bar shows a processing failure, in ms.
+constexpr int kProcessingMessageMs = 10000;
 
 }  // namespace
 
+// Outside the anonymous namespace: the macro declares the resource's
+// initialiser, which must keep external linkage.
 static void registerResources()
 {
     Q_INIT_RESOURCE(framewright);
@@ -42,13 +46,15 @@ static void registerResources()
 Framewright::Framewright(const QString &path, QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::FramewrightWindow>())
-    , videoPath(path)
+    , dbAnalyser(std::make_unique<DBAnalyser>())
+    , player(std::make_unique<FrameCursor>())
+    , model(std::make_unique<SolveModel>())
+    , keyBindings(std::make_unique<KeyBindings>())
+    , keyPresses(std::make_unique<KeyPressTracker>())
+    , keyRepeats(std::make_unique<RepeatThrottle>())
 {
     registerResources();
-    ui->setupUi(this);
-    ui->tabWidget->setCurrentIndex(0);
-    ui->samplingCombo->setCurrentIndex(0);
-
+    SetUpForm();
     ApplyAppStyle();
 
     markColours = {QColor(QStringLiteral("#1a1333")), QColor(QStringLiteral("#262949")),
@@ -62,27 +68,13 @@ Framewright::Framewright(const QString &path, QWidget *parent)
     setWindowTitle(tr("Framewright v%1").arg(QStringLiteral(FRAMEWRIGHT_VERSION)));
 
     ApplySettings();
-
     ui->timeLabel->installEventFilter(this);
-
-    connect(ui->fpsSpin, &QDoubleSpinBox::valueChanged, this, &Framewright::UpdateFPS);
-    connect(ui->brightnessSlider, &QSlider::valueChanged, this, &Framewright::Update);
-    connect(ui->enhanceCombo, &QComboBox::currentIndexChanged, this, &Framewright::Update);
-    connect(ui->samplingCombo, &QComboBox::currentIndexChanged, this, &Framewright::Update);
-    connect(&autosaveTimer, &QTimer::timeout, this, &Framewright::AutoSave);
-
-    pipeline = std::make_unique<FramePipeline>();
+    SetUpPlayer();
+    SetUpConnections();
     LoadModels();
     if (!path.isEmpty())
         OpenVideo(path);
-
     setAcceptDrops(true);
-    for (QWidget *widget : {ui->displayWidget, ui->timelineWidget}) {
-        widget->installEventFilter(this);
-        widget->setMouseTracking(true);
-        // Both paint their whole area themselves.
-        widget->setAttribute(Qt::WA_OpaquePaintEvent);
-    }
     LoadKeyBindings();
     installEventFilter(this);
 }
@@ -90,13 +82,55 @@ Framewright::Framewright(const QString &path, QWidget *parent)
 Framewright::~Framewright()
 {
     SaveOnShutdown();
-    if (playTimerId != -1)
-        killTimer(playTimerId);
-    if (grabber) {
-        grabber->close();
-        grabber.reset();
-    }
+    player->setSource(nullptr);
     WriteSettings();
+}
+
+void Framewright::SetUpForm()
+{
+    ui->setupUi(this);
+    ui->tabWidget->setCurrentIndex(0);
+    ui->samplingCombo->setCurrentIndex(0);
+    // The time label is as wide as its longest text, so that it is never cut.
+    const QFontMetrics metrics(ui->timeLabel->font());
+    ui->timeLabel->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00:00:000 (0000000)")));
+    ui->timeLabel->setText(::TimeString(0, ui->fpsSpin->value()));
+}
+
+void Framewright::SetUpPlayer()
+{
+    ui->timelineWidget->setModel(model.get());
+    ui->timelineWidget->setPlayer(player.get());
+    ui->timelineWidget->setColours(markColours);
+    ui->timelineWidget->setFps(ui->fpsSpin->value());
+    ui->displayWidget->setKeepAspect(ui->cropKeepAspect->isChecked());
+    ApplyPlaybackRate();
+
+    connect(player.get(), &FrameCursor::pictureChanged, this, &Framewright::ShowPicture);
+    connect(player.get(), &FrameCursor::pausedChanged, this, [this](bool paused) {
+        // Still pictures are scaled smoothly; playback uses the fast scaling.
+        ui->displayWidget->setSmooth(paused);
+    });
+    connect(player.get(), &FrameCursor::processingFailed, this, [this](const QString &reason) {
+        statusBar()->showMessage(tr("Image processing failed: %1").arg(reason), kProcessingMessageMs);
+    });
+    connect(ui->timelineWidget, &TimelineWidget::seekRequested, this,
+            [this](int32_t frameIndex) { player->seekToIndex(frameIndex); });
+    connect(ui->displayWidget, &DisplayWidget::cropEdited, this, [this] {
+        model->setSaved(false);
+        UpdateTitle();
+    });
+    connect(ui->displayWidget, &DisplayWidget::interfaceToggleRequested, this, &Framewright::ToggleInterface);
+    connect(ui->cropKeepAspect, &QCheckBox::toggled, ui->displayWidget, &DisplayWidget::setKeepAspect);
+}
+
+void Framewright::SetUpConnections()
+{
+    connect(ui->fpsSpin, &QDoubleSpinBox::valueChanged, this, &Framewright::UpdateFPS);
+    connect(ui->brightnessSlider, &QSlider::valueChanged, this, &Framewright::Update);
+    connect(ui->enhanceCombo, &QComboBox::currentIndexChanged, this, &Framewright::Update);
+    connect(ui->samplingCombo, &QComboBox::currentIndexChanged, this, &Framewright::Update);
+    connect(&autosaveTimer, &QTimer::timeout, this, &Framewright::AutoSave);
 }
 
 void Framewright::ApplySettings()
@@ -119,6 +153,10 @@ void Framewright::ApplySettings()
         if (value.isValid())
             box->setChecked(value.toBool());
     }
+    bool ok = false;
+    const int speed = settings.value(QStringLiteral("playbackSpeed")).toInt(&ok);
+    if (ok && speed >= 0 && speed < ui->playbackSpeedCombo->count())
+        ui->playbackSpeedCombo->setCurrentIndex(speed);
     settings.endGroup();
 }
 
@@ -131,12 +169,13 @@ void Framewright::WriteSettings()
     settings.setValue(QStringLiteral("cropKeepAspect"), ui->cropKeepAspect->isChecked());
     settings.setValue(QStringLiteral("ffgrabberCheck"), ui->ffgrabberCheck->isChecked());
     settings.setValue(QStringLiteral("autosaveCheck"), ui->autosaveCheck->isChecked());
+    settings.setValue(QStringLiteral("playbackSpeed"), ui->playbackSpeedCombo->currentIndex());
     settings.endGroup();
 }
 
 void Framewright::SaveOnShutdown()
 {
-    if (model.saved())
+    if (model->saved())
         return;
     if (!ui->autosaveCheck->isChecked()) {
         const auto answer = QMessageBox::warning(
@@ -189,7 +228,7 @@ void Framewright::UpdateTitle()
     QString title = current;
     if (title.endsWith(QLatin1Char('*')))
         title.chop(1);
-    if (!model.saved())
+    if (!model->saved())
         title += QLatin1Char('*');
     if (title != current)
         setWindowTitle(title);
@@ -201,8 +240,7 @@ void Framewright::RefreshSplitList()
     ui->splitList->clear();
     QFont bold = ui->splitList->font();
     bold.setWeight(QFont::Bold);
-    const auto rows = SplitListRows(model.marks(), ui->fpsSpin->value(),
-                                    static_cast<int>(markColours.size()));
+    const auto rows = SplitListRows(model->marks(), ui->fpsSpin->value(), static_cast<int>(markColours.size()));
     for (const SplitListRow &r : rows) {
         auto *item = new QListWidgetItem(r.text, ui->splitList);
         item->setForeground(r.colourIndex >= 0 ? markColours.at(r.colourIndex) : QColor(Qt::black));
@@ -215,47 +253,89 @@ void Framewright::RefreshSplitList()
 
 void Framewright::ShowMessage(const QString &text)
 {
-    messages.append(text);
-    messageCounters.push_back(messageLifetime);
+    ui->displayWidget->showMessage(text);
 }
 
 void Framewright::PushUndo()
 {
-    model.pushUndo();
+    model->pushUndo();
 }
 
 void Framewright::ClearHistory()
 {
-    model.clearHistory();
+    model->clearHistory();
 }
 
-void Framewright::AfterMarksChanged()
+// ---- the picture -----------------------------------------------------------
+
+PipelineSettings Framewright::CurrentPipelineSettings() const
 {
-    RefreshSplitList();
-    UpdateTitle();
+    PipelineSettings settings;
+    settings.upsample = ui->samplingCombo->currentIndex();
+    settings.rotation = ui->rotateCombo->currentIndex();
+    settings.applyCrop = ui->cropPreviewCheck->isChecked();
+    settings.crop = ui->displayWidget->appliedCrop;
+    settings.brightness = ui->brightnessSlider->value();
+    settings.enhance = ui->enhanceCombo->currentIndex();
+    return settings;
 }
 
-void Framewright::ResetSolveCombo(int count, int current)
+void Framewright::LoadModels()
 {
-    const QSignalBlocker blocker(ui->solveCombo);
-    ui->solveCombo->clear();
-    for (int i = 1; i <= count; ++i)
-        ui->solveCombo->addItem(tr("Solve %1").arg(i));
-    ui->solveCombo->setCurrentIndex(current);
+    FramePipeline &pipeline = player->pipeline();
+    const QStringList directories = FramePipeline::modelDirectories();
+    pipeline.loadModels(directories);
+    // Entries whose model file was not found cannot run: disable them and say
+    // where the file was looked for.
+    QStringList searched;
+    for (const QString &directory : directories)
+        searched << QDir::toNativeSeparators(directory);
+    for (int entry = 3; entry <= 6; ++entry) {
+        const bool available = pipeline.upsampleAvailable(entry);
+        ui->samplingCombo->setItemData(entry, available ? QVariant() : QVariant(0), Qt::UserRole - 1);
+        ui->samplingCombo->setItemData(
+            entry,
+            available ? QVariant()
+                      : QVariant(tr("Model file \"%1\" not found in:\n%2")
+                                     .arg(FramePipeline::modelFileName(entry), searched.join(QLatin1Char('\n')))),
+            Qt::ToolTipRole);
+    }
 }
 
-// ---- display ---------------------------------------------------------------
+void Framewright::UpdateDisplay(bool show)
+{
+    // Every control that changes the processing ends here: the player reads
+    // (or re-processes) the frame and publishes the picture.
+    player->setProcessing(CurrentPipelineSettings());
+    (void)show;
+}
+
+void Framewright::ShowPicture()
+{
+    const QString time = TimeString(player->currentFrame);
+    ui->timeLabel->setText(time);
+    ui->displayWidget->setTimeText(time);
+    ui->displayWidget->setFrame(player->processedFrame, player->paused);
+    ui->displayWidget->setCropApplied(ui->cropPreviewCheck->isChecked());
+    ui->timelineWidget->update();
+    if (!player->paused) {
+        // While playing, each decoded frame is put on the screen before the
+        // next one is read; update() alone would let the two drift apart.
+        ui->displayWidget->repaint();
+        ui->timelineWidget->repaint();
+    }
+}
 
 void Framewright::Update()
 {
-    frameShown = false;
     UpdateDisplay(true);
-    repaint();
 }
 
 void Framewright::UpdateFPS()
 {
     RefreshSplitList();
+    ui->timelineWidget->setFps(ui->fpsSpin->value());
+    ApplyPlaybackRate();
     Update();
 }
 
@@ -264,211 +344,40 @@ void Framewright::on_rotateCombo_currentIndexChanged(int)
     Update();
 }
 
-// ---- marks -----------------------------------------------------------------
-
-void Framewright::on_splitAddButton_clicked()
+void Framewright::on_cropButton_clicked()
 {
-    const int index = model.addMark(currentFrame);
-    ShowMessage(QStringLiteral("%1").arg(index));
-    RefreshSplitList();
-    frameShown = false;
-    UpdateDisplay(true);
-    repaint();
-    UpdateTitle();
-}
-
-void Framewright::on_splitRemoveButton_clicked()
-{
-    const bool clearAll = QGuiApplication::keyboardModifiers() == Qt::ShiftModifier;
-    if (model.removeMark(ui->splitList->currentRow(), clearAll))
-        AfterMarksChanged();
-}
-
-void Framewright::on_splitUpdateButton_clicked()
-{
-    if (model.updateMark(ui->splitList->currentRow(), currentFrame))
-        AfterMarksChanged();
-}
-
-void Framewright::on_splitList_itemDoubleClicked(QListWidgetItem *item)
-{
-    if (!grabber || !item)
+    if (ui->cropPreviewCheck->isChecked())
         return;
-    const int index = MarkIndexForListRow(ui->splitList->row(item), ui->splitList->count(),
-                                          static_cast<int>(model.marks().size()));
-    if (index < 0)
+    DisplayWidget *display = ui->displayWidget;
+    display->appliedCrop = display->editCrop;
+    display->editCrop = QRectF(0, 0, 0, 0);
+    ui->cropPreviewCheck->setChecked(true);
+    Update();
+}
+
+void Framewright::on_cropPreviewCheck_clicked()
+{
+    Update();
+}
+
+void Framewright::ToggleInterface()
+{
+    if (!ui->SidePane->isVisible()) {
+        ui->SidePane->show();
         return;
-    grabber->seek(SeekIndexForFrame(model.marks()[static_cast<size_t>(index)], totalFrames));
-    rawFrame.release();
-    currentFrame = grabber->getPosition();
-    frameShown = false;
-    UpdateDisplay(true);
-    repaint();
-}
-
-void Framewright::on_actionClear_Splits_for_this_solve_triggered()
-{
-    model.clearCurrentSolve();
-    AfterMarksChanged();
-}
-
-void Framewright::on_actionClear_all_splits_and_solves_triggered()
-{
-    model.clearAll();
-    ResetSolveCombo(1, 0);
-    AfterMarksChanged();
-}
-
-void Framewright::on_actionUndo_triggered()
-{
-    if (model.undo()) {
-        ShowMessage(tr("Undo"));
-        RefreshSplitList();
     }
-    UpdateTitle();
-}
-
-void Framewright::on_actionRedo_triggered()
-{
-    if (model.redo()) {
-        RefreshSplitList();
-        ShowMessage(tr("Redo"));
+    ui->SidePane->hide();
+    // Fit the window to the picture's proportions.
+    if (!ui->displayWidget->displayPixmap.isNull()) {
+        const double a = ui->displayWidget->pictureAspect();
+        int W = width();
+        int H = height();
+        if (W / a > H)
+            W = int(H * a);
+        else
+            H = int(W / a);
+        resize(W, H);
     }
-    UpdateTitle();
-}
-
-// ---- solves ----------------------------------------------------------------
-
-void Framewright::on_addSolveButton_clicked()
-{
-    const int count = model.addSolve();
-    {
-        const QSignalBlocker blocker(ui->solveCombo);
-        ui->solveCombo->addItem(tr("Solve %1").arg(count));
-        ui->solveCombo->setCurrentIndex(model.currentSolve());
-    }
-    AfterMarksChanged();
-}
-
-void Framewright::on_removeSolveButton_clicked()
-{
-    if (model.solves().size() < 2)
-        return;
-    if (model.currentStoredSolveHasMarks()) {
-        const auto answer = QMessageBox::warning(
-            this, tr("Remove Solve"), tr("Are you sure you want to remove solve?"),
-            QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
-        if (answer != QMessageBox::Ok)
-            return;
-    }
-    int next = 0;
-    {
-        const QSignalBlocker blocker(ui->solveCombo);
-        ui->solveCombo->removeItem(ui->solveCombo->currentIndex());
-        next = ui->solveCombo->currentIndex();
-        model.removeCurrentSolve(next);
-        // The combo and the model agree on the current solve even if the
-        // combo had no selection left.
-        ui->solveCombo->setCurrentIndex(model.currentSolve());
-    }
-    AfterMarksChanged();
-}
-
-void Framewright::on_solveCombo_currentIndexChanged(int index)
-{
-    if (!model.switchSolve(index))
-        return;
-    ShowMessage(ui->solveCombo->itemText(index));
-    RefreshSplitList();
-}
-
-// ---- file and clipboard ----------------------------------------------------
-
-bool Framewright::SaveSplits(const QString &path, bool silent, QString *error)
-{
-    if (!model.solves().empty())
-        model.writeBack();
-    SplitsSettings settings;
-    settings.appliedCrop = appliedCrop;
-    settings.fps = ui->fpsSpin->value();
-    settings.rotation = ui->rotateCombo->currentIndex();
-    const QByteArray text = SplitsFileText(model.solves(), model.marks(), settings);
-    QString reason;
-    if (!WriteFileAtomically(path, text, &reason)) {
-        if (error)
-            *error = reason;
-        // The title keeps its "*"; say why, but only once for a failure that
-        // repeats on every autosave tick.
-        if (!silent)
-            ShowMessage(tr("Not saved"));
-        if (!silent || reason != lastSaveError)
-            statusBar()->showMessage(tr("Could not save \"%1\": %2").arg(path, reason), kStatusMessageMs);
-        lastSaveError = reason;
-        return false;
-    }
-    lastSaveError.clear();
-    if (!silent)
-        ShowMessage(tr("Saved"));
-    model.setSaved(true);
-    UpdateTitle();
-    return true;
-}
-
-void Framewright::LoadSplits(const QString &path)
-{
-    QFile file(SplitsPathFor(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    model.setSaved(true);
-    UpdateTitle();
-    const SplitsFileContent content = ParseSplitsFile(file);
-
-    if (content.hasSolves) {
-        model.appendSolves(content.solves);
-        ResetSolveCombo(static_cast<int>(model.solves().size()), 0);
-        RefreshSplitList();
-    }
-    if (content.cropLine != SplitsFileContent::Crop::Absent) {
-        if (content.cropLine == SplitsFileContent::Crop::Present)
-            appliedCrop = content.crop;
-        ui->cropPreviewCheck->setChecked(true);
-    }
-    if (content.fps)
-        ui->fpsSpin->setValue(*content.fps);
-    if (content.rotation)
-        ui->rotateCombo->setCurrentIndex(*content.rotation);
-}
-
-void Framewright::on_actionSave_triggered()
-{
-    SaveSplits(SplitsPath(), false);
-}
-
-void Framewright::AutoSave()
-{
-    if (model.saved() || !ui->autosaveCheck->isChecked() || !grabber)
-        return;
-    SaveSplits(SplitsPath(), true);
-    repaint();
-}
-
-void Framewright::on_actionCopy_to_Clipboard_triggered()
-{
-    QGuiApplication::clipboard()->setText(MarksClipboardText(model.marks()));
-    ShowMessage(tr("Copied"));
-    statusBar()->showMessage(tr("Splits copied to Clipboard"), kStatusMessageMs);
-}
-
-void Framewright::on_actionPaste_from_Clipboard_triggered()
-{
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    if (!data || !data->hasText())
-        return;
-    if (!model.paste(ParseClipboardMarks(data->text())))
-        return;
-    RefreshSplitList();
-    ShowMessage(tr("Pasta"));
-    UpdateTitle();
 }
 
 // ---- menus -----------------------------------------------------------------
@@ -480,15 +389,8 @@ void Framewright::on_actionExit_triggered()
 
 void Framewright::on_actionCross_Calculator_triggered()
 {
-    if (!crossCalculatorUi) {
-        crossCalculatorDialog = std::make_unique<QDialog>();
-        crossCalculatorUi = std::make_unique<Ui::CrossColorCalculator>();
-        crossCalculatorUi->setupUi(crossCalculatorDialog.get());
-        connect(crossCalculatorUi->computeButton, &QPushButton::clicked, this,
-                &Framewright::CrossCalculatorCompute);
-        connect(crossCalculatorUi->clipboardButton, &QPushButton::clicked, this,
-                &Framewright::CrossCalculatorClipboard);
-    }
+    if (!crossCalculatorDialog)
+        crossCalculatorDialog = std::make_unique<CrossCalculatorDialog>();
     crossCalculatorDialog->show();
     crossCalculatorDialog->raise();
     crossCalculatorDialog->exec();
@@ -496,26 +398,18 @@ void Framewright::on_actionCross_Calculator_triggered()
 
 void Framewright::CrossCalculatorCompute()
 {
-    if (!crossCalculatorUi)
-        return;
-    const auto mode = static_cast<cube::CalculatorMode>(crossCalculatorUi->computeCombo->currentIndex());
-    crossCalculatorUi->output->setPlainText(
-        cube::calculatorOutput(crossCalculatorUi->solvesEdit->toPlainText(), mode));
+    if (crossCalculatorDialog)
+        crossCalculatorDialog->compute();
 }
 
 void Framewright::CrossCalculatorClipboard()
 {
-    if (!crossCalculatorUi)
-        return;
-    if (crossCalculatorUi->output->toPlainText().isEmpty())
-        CrossCalculatorCompute();
-    QGuiApplication::clipboard()->setText(crossCalculatorUi->output->toPlainText());
+    if (crossCalculatorDialog)
+        crossCalculatorDialog->copyToClipboard();
 }
 
 void Framewright::on_actionDB_Analyser_triggered()
 {
-    dbAnalyser.show();
-    dbAnalyser.raise();
+    dbAnalyser->show();
+    dbAnalyser->raise();
 }
-
-

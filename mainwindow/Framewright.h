@@ -1,44 +1,39 @@
 #pragma once
 
-#include "DBAnalyser.h"
-#include "KeyBindings.h"
-#include "SolveModel.h"
-
 #include <QColor>
 #include <QList>
 #include <QMainWindow>
-#include <QMutex>
-#include <QPixmap>
-#include <QRectF>
-#include <QSizeF>
 #include <QString>
 #include <QTimer>
 
-#include <opencv2/core.hpp>
-
-#include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
-class FrameGrabber;
-class FramePipeline;
-struct PipelineSettings;
-class QDialog;
+class CrossCalculatorDialog;
+class DBAnalyser;
+class FrameCursor;
+class KeyPressTracker;
 class QDragEnterEvent;
 class QDropEvent;
 class QKeyEvent;
-class QMouseEvent;
 class QListWidgetItem;
+class RepeatThrottle;
+class SolveModel;
+struct KeyBindings;
+struct KeyCommand;
+struct PipelineSettings;
 
 namespace Ui {
 class FramewrightWindow;
-class CrossColorCalculator;
 }
-
 
 // The main window: frame display, timeline, split marks of the solves of one
 // video, and the menus that reach the exporters and the analysis tools.
+//
+// The work is divided among small parts the window owns and wires together:
+// the player (`FrameCursor`: the frame source, the position, playback), the
+// solve model (`SolveModel`: marks, solves, undo and redo), the display and
+// the timeline (widgets that paint what the player and the model hold).
 class Framewright : public QMainWindow
 {
     Q_OBJECT
@@ -53,9 +48,9 @@ public:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 protected:
-    void timerEvent(QTimerEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 public Q_SLOTS:
     void Update();
@@ -96,6 +91,7 @@ public Q_SLOTS:
     void on_actionDB_Analyser_triggered();
     void on_actionSolvebank_triggered();
     void on_playbackRateCheck_stateChanged(int arg1);
+    void on_playbackSpeedCombo_currentIndexChanged(int index);
 
 public:
     // Shows the marks of `model` in the title: a trailing "*" while unsaved.
@@ -112,9 +108,10 @@ public:
     // Reads a splits file (".splits.txt" is appended to `path` unless present)
     // and appends its solves; also restores crop, frame rate and rotation.
     void LoadSplits(const QString &path);
+    // Shows the frame the player stands at (reading the next one while playing).
     void UpdateDisplay(bool show);
     // Opens a video or one image of a numbered sequence; a path that names no
-    // file is ignored.
+    // file is ignored. The path is kept absolute and canonical.
     void OpenVideo(const QString &path);
     // Jumps to the mark at `index` (clamped to the last mark).
     void GotoMarker(int index);
@@ -127,67 +124,52 @@ private:
     friend class TestFramewrightVideo;
     friend class WindowBenchmark;
 
+    // Set-up, in the order the constructor runs them.
+    void SetUpForm();
+    void SetUpPlayer();
+    void SetUpConnections();
     void ApplySettings();
     void WriteSettings();
     void SaveOnShutdown();
+
     // Rebuilds the solve combo with "Solve 1" ... "Solve count" and selects
     // `current`, without reporting a user choice.
     void ResetSolveCombo(int count, int current);
     void AfterMarksChanged();
-    void PaintTimeline();
-    void PaintDisplay();
     QString SplitsPath() const;
-
     PipelineSettings CurrentPipelineSettings() const;
     void LoadModels();
-    void StartPlayTimer();
+    // The player published a new picture: display, time label, timeline.
+    void ShowPicture();
+    void ApplyPlaybackRate();
     void TogglePlayback();
-    // The four steps of the buttons and keys: back 10, back 1, forward 1, forward 10.
     void Step(int step);
     void JumpToMark(int32_t target, const QString &message);
     void GoToFrameDialog();
-    bool SeekFromTimeline(QMouseEvent *event);
-    void DisplayMouseEvent(QEvent *event);
-    QSizeF DisplayPictureSize() const;
-    // Rebuilds `displayPixmap` from `processedFrame` for the display's current size.
-    void RefreshDisplayPixmap();
-    // Width / height of the picture on display.
-    double PictureAspect() const;
+    void ToggleInterface();
+    bool HandleKeyPress(QKeyEvent *event);
     bool HandleKeyRelease(QKeyEvent *event);
+    void RunKeyCommand(const KeyCommand &command);
 
     std::unique_ptr<Ui::FramewrightWindow> ui;
-    // The calculator's form and dialog, created on first use and kept (with
-    // their texts) until the window closes.
-    std::unique_ptr<Ui::CrossColorCalculator> crossCalculatorUi;
-    DBAnalyser dbAnalyser;
-    std::unique_ptr<QDialog> crossCalculatorDialog;
+    // The calculator's dialog with its form, created on first use and kept
+    // (with its texts) until the window closes.
+    std::unique_ptr<CrossCalculatorDialog> crossCalculatorDialog;
+    // A top-level window of its own: a loaded database stays loaded while the program runs.
+    std::unique_ptr<DBAnalyser> dbAnalyser;
+    // Absolute, canonical path of the open video (empty before the first open).
     QString videoPath;
-    std::unique_ptr<FrameGrabber> grabber;
-    bool paused = true;
-    bool frameShown = false;
-    int32_t currentFrame = 0;
-    int32_t totalFrames = 0;
-    QPixmap displayPixmap;
-    int32_t playTimerId = -1;
-    QMutex frameMutex;
-    cv::Mat rawFrame;
-    cv::Mat processedFrame;
-    QRectF editCrop{0.0, 0.0, 1.0, 1.0};
-    std::array<double, 2> dragPoint{0.0, 0.0};
-    QRectF appliedCrop{0.0, 0.0, 1.0, 1.0};
+    // The frame source and the position in it: grabber, currentFrame,
+    // totalFrames, paused, frameShown, rawFrame, processedFrame, frameMutex,
+    // playTimerId, and the processing pipeline.
+    std::unique_ptr<FrameCursor> player;
     // marks, solves, currentSolve, undoStack, redoStack and saved.
-    SolveModel model;
+    std::unique_ptr<SolveModel> model;
     QList<QColor> markColours;
-    QList<QString> messages;
-    std::vector<int32_t> messageCounters;
-    int32_t messageLifetime = 10;
-    KeyBindings keyBindings;
+    std::unique_ptr<KeyBindings> keyBindings;
+    std::unique_ptr<KeyPressTracker> keyPresses;
+    std::unique_ptr<RepeatThrottle> keyRepeats;
     QTimer autosaveTimer;
-    // Upsampling, rotation, crop and enhancement of every shown frame, with
-    // the super-resolution models found at start-up.
-    std::unique_ptr<FramePipeline> pipeline;
-    // The last processing error reported, so that a failing frame is reported once.
-    QString lastPipelineError;
     // The last reason a save failed, so that autosave reports a failure once.
     QString lastSaveError;
 };

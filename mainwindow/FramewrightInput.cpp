@@ -1,161 +1,175 @@
-// Keyboard and mouse: the event filter's dispatch, the bindable keys and the
-// "Set Shortcuts" dialog, and the help text.
+// Keyboard: the window's key handling (keys act on release, as they were
+// pressed), the bindable keys and the "Set Shortcuts" dialog, the help text.
 
 #include "Framewright.h"
 
+#include "FrameCursor.h"
+#include "KeyBindings.h"
+#include "KeyStrokes.h"
 #include "SettingsStore.h"
+#include "ShortcutsDialog.h"
+#include "SolveModel.h"
 #include "ui_FramewrightWindow.h"
 
-#include <QDialog>
-#include <QHBoxLayout>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSettings>
-#include <QVBoxLayout>
+
+namespace {
+
+// Milliseconds of a monotonic clock, for telling stale auto-repeats apart.
+int64_t monotonicMs()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    return clock.elapsed();
+}
+
+// Keys typed into a text field (the FPS box, a line edit) belong to it.
+bool typingIntoTextField()
+{
+    QWidget *focus = QApplication::focusWidget();
+    return qobject_cast<QLineEdit *>(focus) || qobject_cast<QAbstractSpinBox *>(focus);
+}
+
+}  // namespace
 
 bool Framewright::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::KeyPress:
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Shift)
-            ui->splitRemoveButton->setText(tr("Clear"));
+        if (HandleKeyPress(static_cast<QKeyEvent *>(event)))
+            return true;
         break;
     case QEvent::KeyRelease:
         if (HandleKeyRelease(static_cast<QKeyEvent *>(event)))
             return true;
         break;
+    case QEvent::MouseButtonDblClick:
+        if (watched == ui->timeLabel) {
+            GoToFrameDialog();
+            return true;
+        }
+        break;
     default:
         break;
-    }
-
-    if (watched == ui->timeLabel && event->type() == QEvent::MouseButtonDblClick) {
-        GoToFrameDialog();
-        return true;
-    }
-    if (watched == ui->timelineWidget
-        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove)) {
-        if (SeekFromTimeline(static_cast<QMouseEvent *>(event)))
-            return true;
-    }
-    if (watched == ui->displayWidget) {
-        switch (event->type()) {
-        case QEvent::Resize:
-            RefreshDisplayPixmap();
-            break;
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseMove:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-            DisplayMouseEvent(event);
-            break;
-        default:
-            break;
-        }
-    }
-    if (event->type() == QEvent::Paint) {
-        if (watched == ui->displayWidget) {
-            PaintDisplay();
-            return true;
-        }
-        if (watched == ui->timelineWidget) {
-            PaintTimeline();
-            return true;
-        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
+void Framewright::changeEvent(QEvent *event)
+{
+    // Releases of keys held while the window loses the focus go elsewhere.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        keyPresses->clear();
+    QMainWindow::changeEvent(event);
+}
+
+bool Framewright::HandleKeyPress(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Shift)
+        ui->splitRemoveButton->setText(tr("Clear"));
+    keyPresses->pressed(event->nativeScanCode(), event->key(), event->modifiers());
+    return false;
+}
+
 bool Framewright::HandleKeyRelease(QKeyEvent *event)
 {
-    const int key = event->key();
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (key == Qt::Key_Shift)
+    if (event->key() == Qt::Key_Shift)
         ui->splitRemoveButton->setText(tr("Remove"));
+    // The key as it was pressed: Shift or Ctrl may have been let go first.
+    const KeyStroke stroke = keyPresses->released(event->nativeScanCode(), event->key(), event->modifiers());
+    if (typingIntoTextField())
+        return false;
+    const KeyCommand command = KeyCommandFor(stroke.key, stroke.modifiers, *keyBindings);
+    if (command.action == KeyAction::None)
+        return false;
+    // An auto-repeat that queued up while the previous action was running is
+    // dropped, so a held key never leaves a backlog behind.
+    if (keyRepeats->accept(event->timestamp(), monotonicMs(), event->isAutoRepeat())) {
+        RunKeyCommand(command);
+        keyRepeats->finished(monotonicMs());
+    }
+    return true;
+}
 
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
-        // Shift reaches marks 10 to 19 (layouts whose digits need Shift deliver digit codes too).
-        GotoMarker(modifiers == Qt::ShiftModifier ? key - 38 : key - 48);
-        return true;
-    }
-    if (key == Qt::Key_Right) {
+void Framewright::RunKeyCommand(const KeyCommand &command)
+{
+    switch (command.action) {
+    case KeyAction::None:
+        break;
+    case KeyAction::GotoMarker:
+        GotoMarker(command.markIndex);
+        break;
+    case KeyAction::NextMarker:
         GotoNextMarker();
-        return true;
-    }
-    if (key == Qt::Key_Left) {
+        break;
+    case KeyAction::PrevMarker:
         GotoPrevMarker();
-        return true;
-    }
-    if (key == Qt::Key_PageUp) {
-        const int index = std::min(int(model.solves().size()) - 1, model.currentSolve() + 1);
+        break;
+    case KeyAction::NextSolve: {
+        const int index = std::min(int(model->solves().size()) - 1, model->currentSolve() + 1);
         if (index >= 0)
             ui->solveCombo->setCurrentIndex(index);
-        return true;
+        break;
     }
-    if (key == Qt::Key_PageDown) {
-        ui->solveCombo->setCurrentIndex(std::max(model.currentSolve() - 1, 0));
-        return true;
-    }
-    if (key == keyBindings.Pause) {
+    case KeyAction::PrevSolve:
+        ui->solveCombo->setCurrentIndex(std::max(model->currentSolve() - 1, 0));
+        break;
+    case KeyAction::TogglePlayback:
         TogglePlayback();
-        return true;
-    }
-    if (key == Qt::Key_Y && modifiers == Qt::ControlModifier) {
+        break;
+    case KeyAction::Redo:
         on_actionRedo_triggered();
-        return true;
-    }
-    if (key == Qt::Key_C) {
+        break;
+    case KeyAction::Copy:
         on_actionCopy_to_Clipboard_triggered();
-        return true;
-    }
-    if (key == keyBindings.FrameBack) {
+        break;
+    case KeyAction::StepBack10:
         Step(-10);
-        return true;
-    }
-    if (key == keyBindings.FramePrev) {
+        break;
+    case KeyAction::StepBack1:
         Step(-1);
-        return true;
-    }
-    if (key == keyBindings.FrameNext) {
+        break;
+    case KeyAction::StepForward1:
         Step(1);
-        return true;
-    }
-    if (key == keyBindings.FrameForward) {
+        break;
+    case KeyAction::StepForward10:
         Step(10);
-        return true;
-    }
-    if (key == keyBindings.AddMarker) {
+        break;
+    case KeyAction::AddMarker:
         on_splitAddButton_clicked();
-        return true;
-    }
-    if (key == keyBindings.OpenMostRecent) {
+        break;
+    case KeyAction::OpenMostRecent:
         OpenVideo(QSettings().value(QStringLiteral("mostRecentPath")).toString());
-        return true;
-    }
-    if (key == keyBindings.Fullscreen) {
+        break;
+    case KeyAction::Fullscreen:
         if (isMaximized())
             showNormal();
         else
             showMaximized();
-        return true;
-    }
-    if (key == keyBindings.AddSolve) {
+        break;
+    case KeyAction::AddSolve:
         on_addSolveButton_clicked();
-        return true;
+        break;
     }
-    return false;
 }
 
 void Framewright::LoadKeyBindings()
 {
-    keyBindings = KeyBindings{};
+    *keyBindings = KeyBindings{};
     QSettings settings(kSettingsOrganisation, kSettingsApplication);
     if (!settings.contains(QStringLiteral("KeyPause")))
         return;
     for (const KeyBindingSetting &key : kKeyBindingSettings) {
-        int32_t &binding = keyBindings.*key.member;
+        int32_t &binding = *keyBindings.*key.member;
         bool ok = false;
         const int value = settings.value(QLatin1String(key.settingsKey), binding).toInt(&ok);
         if (ok)
@@ -167,78 +181,15 @@ void Framewright::SaveKeyBindings()
 {
     QSettings settings(kSettingsOrganisation, kSettingsApplication);
     for (const KeyBindingSetting &key : kKeyBindingSettings)
-        settings.setValue(QLatin1String(key.settingsKey), keyBindings.*key.member);
+        settings.setValue(QLatin1String(key.settingsKey), *keyBindings.*key.member);
 }
 
 void Framewright::on_actionEdit_Keyboard_Bindings_triggered()
 {
-    struct Row
-    {
-        const char *label;
-        int32_t KeyBindings::*member;
-    };
-    static const Row rows[] = {
-        {QT_TR_NOOP("Add Split Mark"), &KeyBindings::AddMarker},
-        {QT_TR_NOOP("Add Solve"), &KeyBindings::AddSolve},
-        {QT_TR_NOOP("Back 10 frames"), &KeyBindings::FrameBack},
-        {QT_TR_NOOP("Back 1 frame"), &KeyBindings::FramePrev},
-        {QT_TR_NOOP("Forward 1 frame"), &KeyBindings::FrameNext},
-        {QT_TR_NOOP("Forward 10 frames"), &KeyBindings::FrameForward},
-        {QT_TR_NOOP("Open Most recent"), &KeyBindings::OpenMostRecent},
-        {QT_TR_NOOP("Full Screen"), &KeyBindings::Fullscreen},
-    };
-
-    QDialog dialog;
-    dialog.setObjectName(QStringLiteral("SetShortcutsDialog"));
-    dialog.setWindowTitle(tr("Set Shortcuts"));
-    auto *layout = new QVBoxLayout(&dialog);
-    std::vector<QLineEdit *> edits;
-    for (const Row &row : rows) {
-        auto *line = new QWidget(&dialog);
-        auto *lineLayout = new QHBoxLayout(line);
-        lineLayout->addWidget(new QLabel(tr(row.label), line));
-        auto *edit = new QLineEdit(QString(QChar(char16_t(uchar(keyBindings.*row.member & 0xff)))), line);
-        edit->setObjectName(QString::fromLatin1(row.label));
-        lineLayout->addWidget(edit);
-        layout->addWidget(line);
-        edits.push_back(edit);
-    }
-    auto *buttons = new QWidget(&dialog);
-    auto *buttonLayout = new QHBoxLayout(buttons);
-    auto *save = new QPushButton(tr("Save Changes"), buttons);
-    auto *cancel = new QPushButton(tr("Cancel"), buttons);
-    buttonLayout->addWidget(save);
-    buttonLayout->addWidget(cancel);
-    layout->addWidget(buttons);
-    connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
-
-    KeyBindings chosen = keyBindings;
-    connect(save, &QPushButton::clicked, &dialog, [&] {
-        // A key that the window always handles itself, or that no key
-        // produces, would never fire: refuse it and keep the dialog open.
-        KeyBindings candidate = keyBindings;
-        for (size_t i = 0; i < edits.size(); ++i) {
-            const std::optional<int32_t> code = BindingCodeForText(edits[i]->text());
-            if (!code)
-                continue;
-            const QString problem = BindingProblem(*code);
-            if (!problem.isEmpty()) {
-                QMessageBox::warning(&dialog, tr("Set Shortcuts"),
-                                     tr("\"%1\" cannot be used for %2. %3")
-                                         .arg(edits[i]->text().trimmed(), tr(rows[i].label), problem));
-                edits[i]->setFocus();
-                edits[i]->selectAll();
-                return;
-            }
-            candidate.*rows[i].member = *code;
-        }
-        chosen = candidate;
-        dialog.accept();
-    });
-
+    ShortcutsDialog dialog(*keyBindings);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    keyBindings = chosen;
+    *keyBindings = dialog.bindings();
     SaveKeyBindings();
 }
 

@@ -3,7 +3,9 @@
 
 #include "Framewright.h"
 
+#include "FrameCursor.h"
 #include "FrameGrabber.h"
+#include "SolveModel.h"
 #include "FrameSources.h"
 #include "SolveList.h"
 #include "Version.h"
@@ -43,50 +45,43 @@ void Framewright::OpenVideo(const QString &path)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return;
-    if (playTimerId != -1) {
-        killTimer(playTimerId);
-        playTimerId = -1;
-    }
-    if (grabber) {
-        grabber->close();
-        grabber.reset();
-    }
-    // The new source becomes the window's only once the frame rate and the
+    // Absolute and canonical from here on: the current directory changes
+    // below, and a relative path would then name another file.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty())
+        return;
+    // The new source becomes the player's only once the frame rate and the
     // splits file are applied: their change signals would otherwise decode
-    // and process frames that are thrown away, and leave the source past
-    // frame 1.
+    // and process frames of the old one.
+    player->setSource(nullptr);
     std::unique_ptr<FrameGrabber> source =
-        CreateFrameSource(path, FrameSourceKind::Automatic, ui->ffgrabberCheck->isChecked());
+        CreateFrameSource(canonical, FrameSourceKind::Automatic, ui->ffgrabberCheck->isChecked());
 
-    totalFrames = source->getFrameCount();
     const float fps = source->getFps();
     if (fps != 0.0f)
         ui->fpsSpin->setValue(fps);
     const FrameSize size = source->getSize();
-    rawFrame.release();
 
-    model.reset();
+    model->reset();
     ResetSolveCombo(1, 0);
-    LoadSplits(path);
+    LoadSplits(canonical);
     RefreshSplitList();
 
-    QDir::setCurrent(QFileInfo(path).absolutePath());
-    videoPath = path;
-    QSettings().setValue(QStringLiteral("mostRecentPath"), path);
-    currentFrame = 0;
-    grabber = std::move(source);
-    StartPlayTimer();
+    QDir::setCurrent(QFileInfo(canonical).absolutePath());
+    videoPath = canonical;
+    QSettings().setValue(QStringLiteral("mostRecentPath"), canonical);
+    ui->displayWidget->setSourceSize(QSize(size.width, size.height));
+    player->setSource(std::move(source));
     ui->pauseButton->setDefault(true);
-    ui->pauseButton->setFocus();
+    // The keys go to the window, not to a control that was clicked before.
+    ui->displayWidget->setFocus();
     // One multi-argument arg(): a path holding "%1" stays as it is.
     setWindowTitle(tr("Framewright v%1: %2 (%3x%4, %5fps)")
-                       .arg(QStringLiteral(FRAMEWRIGHT_VERSION), path, QString::number(size.width),
+                       .arg(QStringLiteral(FRAMEWRIGHT_VERSION), canonical, QString::number(size.width),
                             QString::number(size.height), QString::number(double(fps), 'g', 6)));
-    model.setSaved(true);
+    model->setSaved(true);
     autosaveTimer.start(kAutosaveIntervalMs);
-    frameShown = false;
-    UpdateDisplay(true);
-    repaint();
+    Update();
 }
 
 void Framewright::on_actionOpen_triggered()

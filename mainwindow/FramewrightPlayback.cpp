@@ -1,56 +1,42 @@
-// Playback and navigation: the playback timer, the four steps, go to frame,
-// and the jumps between split marks.
+// Playback and navigation: toggling playback and its rate, the four steps,
+// go to frame, and the jumps between split marks. The player does the
+// moving; the window supplies what the user chose.
 
 #include "Framewright.h"
 
+#include "FrameCursor.h"
 #include "FrameGrabber.h"
 #include "Navigation.h"
+#include "PlaybackClock.h"
+#include "SolveModel.h"
 #include "ui_FramewrightWindow.h"
 
 #include <QInputDialog>
-#include <QTimerEvent>
 
-namespace {
-
-// 40 ms caps playback at 25 frames per second; 1 ms plays as fast as frames
-// can be decoded and processed.
-constexpr int kLimitedIntervalMs = 40;
-constexpr int kUnlimitedIntervalMs = 1;
-
-}  // namespace
-
-void Framewright::StartPlayTimer()
+void Framewright::ApplyPlaybackRate()
 {
-    playTimerId = startTimer(ui->playbackRateCheck->isChecked() ? kLimitedIntervalMs : kUnlimitedIntervalMs,
-                             Qt::CoarseTimer);
+    // Limited: the video's own frame rate (the FPS box) times the chosen
+    // speed. Unlimited: as fast as frames can be decoded and shown.
+    const int speedIndex = ui->playbackSpeedCombo->currentIndex();
+    const double speed = speedIndex >= 0 && speedIndex < int(std::size(kPlaybackSpeeds))
+                             ? kPlaybackSpeeds[speedIndex]
+                             : 1.0;
+    player->setPlaybackRate(ui->playbackRateCheck->isChecked() ? PlaybackRate(ui->fpsSpin->value(), speed) : 0.0);
 }
 
-void Framewright::timerEvent(QTimerEvent *event)
+void Framewright::on_playbackRateCheck_stateChanged(int)
 {
-    if (event->timerId() != playTimerId) {
-        QMainWindow::timerEvent(event);
-        return;
-    }
-    // Only the picture and the timeline change from frame to frame; the time
-    // label repaints itself when its text changes.
-    if (!frameShown) {
-        UpdateDisplay(true);
-        ui->displayWidget->repaint();
-        ui->timelineWidget->repaint();
-    } else if (!messages.isEmpty()) {
-        ui->displayWidget->repaint();  // overlay messages fade while paused
-    }
+    ApplyPlaybackRate();
+}
+
+void Framewright::on_playbackSpeedCombo_currentIndexChanged(int)
+{
+    ApplyPlaybackRate();
 }
 
 void Framewright::TogglePlayback()
 {
-    paused = !paused;
-    if (!paused) {
-        frameShown = false;
-        if (playTimerId == -1)
-            StartPlayTimer();
-    }
-    repaint();
+    player->togglePlayback();
 }
 
 void Framewright::on_pauseButton_clicked()
@@ -58,50 +44,9 @@ void Framewright::on_pauseButton_clicked()
     TogglePlayback();
 }
 
-void Framewright::on_playbackRateCheck_stateChanged(int)
-{
-    if (playTimerId != -1)
-        killTimer(playTimerId);
-    StartPlayTimer();
-}
-
 void Framewright::Step(int step)
 {
-    if (!grabber)
-        return;
-    // The source stands just after the frame on display, so the offsets are
-    // one more than the visible step backwards and one less forwards.
-    switch (step) {
-    case -10:
-        if (currentFrame < 11)
-            return;
-        break;
-    case -1:
-        if (currentFrame < 2)
-            return;
-        break;
-    default:
-        break;
-    }
-    rawFrame.release();
-    if (step == -10)
-        grabber->skip(-11);
-    else if (step == -1)
-        grabber->skip(-2);
-    else if (step == 10)
-        grabber->skip(9);
-    currentFrame = grabber->getPosition();
-    if (step < 0 && currentFrame < 0) {
-        grabber->seek(0);
-        currentFrame = grabber->getPosition();
-    } else if (step > 0 && currentFrame > totalFrames) {
-        currentFrame = totalFrames - 1;
-    }
-    if (step == -1 || step == 1)
-        paused = true;
-    frameShown = false;
-    UpdateDisplay(true);
-    repaint();
+    player->step(step);
 }
 
 void Framewright::on_frameBackButton_clicked()
@@ -126,55 +71,42 @@ void Framewright::on_frameForwardButton_clicked()
 
 void Framewright::GoToFrameDialog()
 {
-    if (!grabber)
+    if (!player->hasSource())
         return;  // nothing to go to without a video
     bool ok = false;
     const int n = QInputDialog::getInt(this, tr("Go to Frame"),
-                                       tr("Select frame (total frames: %1)").arg(totalFrames), currentFrame, 0,
-                                       grabber->getFrameCount(), 1, &ok);
-    if (!ok)
-        return;
-    currentFrame = n - 1;
-    paused = true;
-    grabber->seek(SeekIndexForFrame(n, totalFrames));
-    rawFrame.release();
-    frameShown = false;
-    UpdateDisplay(true);
-    repaint();
+                                       tr("Select frame (total frames: %1)").arg(player->totalFrames),
+                                       player->currentFrame, 0, player->source()->getFrameCount(), 1, &ok);
+    if (ok)
+        player->jumpToFrame(n);
 }
 
 void Framewright::JumpToMark(int32_t target, const QString &message)
 {
-    rawFrame.release();
-    grabber->seek(SeekIndexForFrame(target, totalFrames));
-    currentFrame = grabber->getPosition();
-    paused = true;
     ShowMessage(message);
-    frameShown = false;
-    UpdateDisplay(true);
-    repaint();
+    player->jumpToFrame(target);
 }
 
 void Framewright::GotoMarker(int index)
 {
-    if (!grabber)
+    if (!player->hasSource())
         return;
-    if (const auto jump = MarkerJump(model.marks(), index))
+    if (const auto jump = MarkerJump(model->marks(), index))
         JumpToMark(jump->target, jump->isLast ? QStringLiteral("END") : QString::number(jump->messageNumber));
 }
 
 void Framewright::GotoNextMarker()
 {
-    if (!grabber)
+    if (!player->hasSource())
         return;
-    if (const auto jump = NextMarkJump(model.marks(), currentFrame))
+    if (const auto jump = NextMarkJump(model->marks(), player->currentFrame))
         JumpToMark(jump->target, jump->isLast ? QStringLiteral("END") : QString::number(jump->messageNumber));
 }
 
 void Framewright::GotoPrevMarker()
 {
-    if (!grabber)
+    if (!player->hasSource())
         return;
-    if (const auto jump = PrevMarkJump(model.marks(), currentFrame))
+    if (const auto jump = PrevMarkJump(model->marks(), player->currentFrame))
         JumpToMark(jump->target, jump->isLast ? QStringLiteral("END") : QString::number(jump->messageNumber));
 }

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 const std::array<KeyBindingSetting, 9> kKeyBindingSettings = {{
     {"KeyPause", &KeyBindings::Pause},
     {"KeyFrameBack", &KeyBindings::FrameBack},
@@ -31,4 +33,43 @@ QString BindingProblem(int32_t code)
     if (code == 'C')
         return QCoreApplication::translate("KeyBindings", "C always copies the split marks.");
     return QString();
+}
+
+KeyCommand KeyCommandFor(int key, Qt::KeyboardModifiers modifiers, const KeyBindings &bindings)
+{
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return {KeyAction::GotoMarker, modifiers == Qt::ShiftModifier ? key - 38 : key - 48};
+    switch (key) {
+    case Qt::Key_Right:
+        return {KeyAction::NextMarker};
+    case Qt::Key_Left:
+        return {KeyAction::PrevMarker};
+    case Qt::Key_PageUp:
+        return {KeyAction::NextSolve};
+    case Qt::Key_PageDown:
+        return {KeyAction::PrevSolve};
+    default:
+        break;
+    }
+    if (key == bindings.Pause)
+        return {KeyAction::TogglePlayback};
+    if (key == Qt::Key_Y && modifiers == Qt::ControlModifier)
+        return {KeyAction::Redo};
+    if (key == Qt::Key_C)
+        return {KeyAction::Copy};
+    const std::pair<int32_t, KeyAction> bound[] = {
+        {bindings.FrameBack, KeyAction::StepBack10},
+        {bindings.FramePrev, KeyAction::StepBack1},
+        {bindings.FrameNext, KeyAction::StepForward1},
+        {bindings.FrameForward, KeyAction::StepForward10},
+        {bindings.AddMarker, KeyAction::AddMarker},
+        {bindings.OpenMostRecent, KeyAction::OpenMostRecent},
+        {bindings.Fullscreen, KeyAction::Fullscreen},
+        {bindings.AddSolve, KeyAction::AddSolve},
+    };
+    for (const auto &[code, action] : bound) {
+        if (key == code)
+            return {action};
+    }
+    return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtCore/qnamespace.h>
 
 #include <array>
 #include <cstdint>
@@ -39,3 +40,39 @@ std::optional<int32_t> BindingCodeForText(const QString &text);
 // window always handles itself (digits, C) would never reach the binding, and
 // characters outside ASCII produce no key code.
 QString BindingProblem(int32_t code);
+
+// What a key typed in the main window does.
+enum class KeyAction {
+    None,
+    GotoMarker,  // jump to the mark `markIndex`
+    NextMarker,
+    PrevMarker,
+    NextSolve,
+    PrevSolve,
+    TogglePlayback,
+    Redo,
+    Copy,
+    StepBack10,
+    StepBack1,
+    StepForward1,
+    StepForward10,
+    AddMarker,
+    OpenMostRecent,
+    Fullscreen,
+    AddSolve,
+};
+
+struct KeyCommand
+{
+    KeyAction action = KeyAction::None;
+    int markIndex = 0;  // for GotoMarker
+    friend bool operator==(const KeyCommand &, const KeyCommand &) = default;
+};
+
+// The command of a key typed with `modifiers` (as held when it was
+// pressed). The fixed keys come first, so a binding equal to one of them
+// (a digit, an arrow, Page Up/Down, C) never fires: digits jump to marks 0-9
+// (10-19 with exactly Shift, for layouts whose digits need Shift), Right and
+// Left to the next and previous mark, Page Up / Page Down to the next and
+// previous solve, Ctrl+Y redoes, C (with any modifiers) copies the marks.
+KeyCommand KeyCommandFor(int key, Qt::KeyboardModifiers modifiers, const KeyBindings &bindings);

@@ -1,5 +1,6 @@
 #include "TimeText.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -25,32 +26,15 @@ QString stepSeconds(int64_t frames, double fps)
 
 QString TimeString(int32_t frame, double fps)
 {
-    const int64_t wholeFps = std::isfinite(fps) ? static_cast<int64_t>(fps) : 0;
-    if (wholeFps >= 1) {
-        const int64_t s = frame / wholeFps;
-        int64_t minutes = s / 60;
-        const int64_t hours = minutes / 60;
-        if (hours > 0)
-            minutes -= 60 * hours;
-        const int64_t seconds = s - 60 * (s / 60);
-        // Single precision on purpose: the millisecond digits are those the
-        // time text has always shown.
-        int64_t ms = static_cast<int64_t>(
-            (static_cast<float>(frame) / static_cast<float>(wholeFps) - static_cast<float>(s))
-            * 1000.0f);
-        ms -= 1000 * (ms / 1000);
-        return formatTime(minutes, seconds, ms, frame);
-    }
     if (!(fps > 0.0) || !std::isfinite(fps))
         return QStringLiteral("--:--:--- (%1)").arg(frame);
-
-    // Fewer than one frame per second: whole seconds of the exact rate.
-    const double t = static_cast<double>(frame) / fps;
-    const auto s = static_cast<int64_t>(t);
-    const int64_t minutes = (s / 60) % 60;
-    const int64_t seconds = s % 60;
-    const auto ms = static_cast<int64_t>((t - static_cast<double>(s)) * 1000.0) % 1000;
-    return formatTime(minutes, seconds, ms, frame);
+    // The exact rate (29.97 stays 29.97), rounded to the nearest millisecond:
+    // frame 156 at 30 fps is 5.2 s, which truncation would show as 5.199.
+    const double exactMs = std::round(static_cast<double>(frame) * 1000.0 / fps);
+    const auto totalMs = static_cast<int64_t>(std::clamp(exactMs, 0.0, 1e15));
+    const int64_t s = totalMs / 1000;
+    // Hours are not shown: the minutes count within the hour.
+    return formatTime((s / 60) % 60, s % 60, totalMs % 1000, frame);
 }
 
 std::vector<SplitListRow> SplitListRows(const Marks &marks, double fps, int colourCount)

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <vector>
 
-// Time text of frame `frame` at `fps` frames per second:
-// "MM:SS:mmm (frame)", e.g. frame 95 at 30 fps gives "00:03:166 (95)".
-// The frame rate is truncated to whole frames per second (29.97 counts as 29),
-// hours are dropped from the minutes. Below 1 frame per second the exact rate
-// is used instead of the truncated one, which would be 0; a rate that is not a
-// positive number gives "--:--:--- (frame)".
+// Time text of frame `frame` at `fps` frames per second: "MM:SS:mmm (frame)",
+// the time frame / fps rounded to the nearest millisecond, e.g. frame 95 at
+// 30 fps gives "00:03:167 (95)" and frame 156 "00:05:200 (156)". The exact
+// rate is used (29.97 stays 29.97); hours are dropped from the minutes, and a
+// negative frame reads as time 0. A rate that is not a positive number gives
+// "--:--:--- (frame)".
 QString TimeString(int32_t frame, double fps);
 
 // One row of the split list.

@@ -59,3 +59,8 @@ int32_t TimelineSeekFrame(double u, int32_t totalFrames)
         f = std::max(totalFrames - 1, 0);
     return f;
 }
+
+bool LabelFits(int textWidth, int textHeight, int blockWidth, int blockHeight)
+{
+    return textWidth + 2 <= blockWidth && textHeight <= blockHeight;
+}

@@ -19,3 +19,7 @@ SecondTicks SecondSubdivision(int pixelsPerMinute, double labelWidth);
 // Frame (0-based) that a click at fraction `u` of the timeline's width seeks
 // to: clamped to [0, totalFrames - 1].
 int32_t TimelineSeekFrame(double u, int32_t totalFrames);
+
+// Whether a label of `textWidth` x `textHeight` pixels fits inside a block of
+// `blockWidth` x `blockHeight` with a pixel to spare on each side.
+bool LabelFits(int textWidth, int textHeight, int blockWidth, int blockHeight);

@@ -37,25 +37,24 @@ void TestTimeText::timeString_data()
     const double nan = std::numeric_limits<double>::quiet_NaN();
 
     QTest::newRow("frame 0") << 0 << 30.0 << QStringLiteral("00:00:000 (0)");
-    QTest::newRow("frame 95 at 30") << 95 << 30.0 << QStringLiteral("00:03:166 (95)");
-    QTest::newRow("last frame of a second") << 29 << 30.0 << QStringLiteral("00:00:966 (29)");
+    // 3.1666... s rounds up; 5.2 s is not shown as 5.199.
+    QTest::newRow("frame 95 at 30 rounds up") << 95 << 30.0 << QStringLiteral("00:03:167 (95)");
+    QTest::newRow("frame 156 at 30 is 5.200") << 156 << 30.0 << QStringLiteral("00:05:200 (156)");
+    QTest::newRow("last frame of a second") << 29 << 30.0 << QStringLiteral("00:00:967 (29)");
     QTest::newRow("one minute") << 1500 << 25.0 << QStringLiteral("01:00:000 (1500)");
     // 62 min 5 s: the hour is dropped, 2 minutes remain.
     QTest::newRow("hour dropped") << 111750 << 30.0 << QStringLiteral("02:05:000 (111750)");
-    // 29.97 counts as 29: 100 / 29 = 3.448 s.
-    QTest::newRow("29.97 uses 29") << 100 << 29.97 << QStringLiteral("00:03:448 (100)");
-    QTest::newRow("59.94 uses 59") << 59 << 59.94 << QStringLiteral("00:01:000 (59)");
+    // The exact NTSC rates: 100 / 29.97 = 3.3367 s; 10 minutes of 29.97 fps
+    // (17982 frames) are 10:00:000, where a truncated rate of 29 read 10:20.
+    QTest::newRow("29.97 exact") << 100 << 29.97 << QStringLiteral("00:03:337 (100)");
+    QTest::newRow("29.97, ten minutes") << 17982 << 29.97 << QStringLiteral("10:00:000 (17982)");
+    QTest::newRow("59.94 exact") << 59 << 59.94 << QStringLiteral("00:00:984 (59)");
     QTest::newRow("exactly 1 fps") << 61 << 1.0 << QStringLiteral("01:01:000 (61)");
-    // 1000001 / 30 = 33333.3667 s; in single precision the quotient becomes
-    // 33333.3671875 (steps of 1/256), so the digits read 367, not 366.
-    QTest::newRow("single precision digits") << 1000001 << 30.0
-                                             << QStringLiteral("15:33:367 (1000001)");
-    // 16781311 is rounded to 16781312 = 4097 * 4096 in single precision: the
-    // fraction becomes a full second, which the last step folds back to 000.
-    QTest::newRow("fraction rounds to a full second") << 16781311 << 4096.0
-                                                      << QStringLiteral("08:16:000 (16781311)");
+    // Half a millisecond rounds up into the next second.
+    QTest::newRow("rounds into the next second") << 1999 << 2000.0 << QStringLiteral("00:01:000 (1999)");
+    QTest::newRow("large frame numbers") << 1000001 << 30.0 << QStringLiteral("15:33:367 (1000001)");
+    QTest::newRow("negative frame reads as 0") << -3 << 30.0 << QStringLiteral("00:00:000 (-3)");
 
-    // Below one frame per second the exact rate is used.
     QTest::newRow("0.5 fps") << 3 << 0.5 << QStringLiteral("00:06:000 (3)");
     QTest::newRow("0.25 fps, minutes") << 100 << 0.25 << QStringLiteral("06:40:000 (100)");
     QTest::newRow("0.25 fps, hour dropped") << 1000 << 0.25 << QStringLiteral("06:40:000 (1000)");
@@ -100,12 +99,12 @@ void TestTimeText::splitListRows_data()
         << Rows{QStringLiteral("0: 00:00:333 (10)"), QStringLiteral("1: 00:01:333 (40)\t31f (1.033s)"),
                 QStringLiteral("2: 00:03:333 (100)\t61f (2.033s)"), QStringLiteral("Total:\t\t91f (3.033s)")}
         << Colours{1, 2, 3, -1};
-    // The lengths divide by the exact rate while the times use 29 frames per
-    // second. 1024 / 29.97 = 34.1675008..., which single precision stores as
+    // Times and lengths both divide by the exact rate: 1023 / 29.97 = 34.134 s.
+    // 1024 / 29.97 = 34.1675008..., which single precision stores as
     // 34.1674995..., so three decimals give 34.167.
     QTest::newRow("29.97 fps in single precision")
         << QList<int>{0, 1023} << 29.97
-        << Rows{QStringLiteral("0: 00:00:000 (0)"), QStringLiteral("1: 00:35:275 (1023)\t1024f (34.167s)"),
+        << Rows{QStringLiteral("0: 00:00:000 (0)"), QStringLiteral("1: 00:34:134 (1023)\t1024f (34.167s)"),
                 QStringLiteral("Total:\t\t1024f (34.167s)")}
         << Colours{1, 2, -1};
     QTest::newRow("unsorted pasted marks")

@@ -1,35 +1,44 @@
-// The timeline under the display: a time ruler, the solves as blocks, the
-// steps of the current solve in the split colours, and a playhead; clicking
-// or dragging seeks.
+#include "TimelineWidget.h"
 
-#include "Framewright.h"
-
-#include "FrameGrabber.h"
+#include "FrameCursor.h"
 #include "TimelineGeometry.h"
-#include "ui_FramewrightWindow.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
-void Framewright::PaintTimeline()
+TimelineWidget::TimelineWidget(QWidget *parent)
+    : QWidget(parent)
 {
-    QPainter painter(ui->timelineWidget);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+void TimelineWidget::setFps(double fps)
+{
+    framesPerSecond = fps;
+    update();
+}
+
+void TimelineWidget::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
     const int W = painter.viewport().width();
     const int H = painter.viewport().height();
     painter.fillRect(0, 0, W, H, Qt::white);
     QFont font = painter.font();
     font.setPointSize(10);
     painter.setFont(font);
-    if (!grabber) {
+    if (!frameCursor || !frameCursor->hasSource()) {
         painter.setPen(Qt::black);
         painter.drawText(QRect(0, 0, W, H), Qt::AlignCenter | Qt::TextDontClip, tr("OPEN OR DRAG&DROP A VIDEO FILE"));
         return;
     }
-    if (totalFrames <= 0)
+    const int32_t totalFrames = frameCursor->totalFrames;
+    if (totalFrames <= 0 || !(framesPerSecond > 0))
         return;
 
-    const float fps = static_cast<float>(ui->fpsSpin->value());
+    const float fps = static_cast<float>(framesPerSecond);
     const float S = static_cast<float>(totalFrames) / fps;  // length in seconds
     const auto xOfFrame = [&](int32_t f) { return int(double(f) / totalFrames * W); };
     const auto xOfSecond = [&](double t) { return t / S * W; };
@@ -78,68 +87,69 @@ void Framewright::PaintTimeline()
         }
     }
 
-    // Solves: the current one step by step in the split colours, the others as grey blocks.
-    const std::vector<Marks> solves = model.solves();
-    const int current = model.currentSolve();
-    if (current >= 0 && current < int(solves.size())) {
-        QFont bold = font;
-        bold.setWeight(QFont::Bold);
-        bold.setPointSize(18);
-        painter.setFont(bold);
-        for (int k = 0; k < int(solves.size()); ++k) {
-            const Marks &marks = solves[size_t(k)];
-            if (k == current) {
-                for (size_t i = 1; i < marks.size(); ++i) {
-                    const int x0 = xOfFrame(marks[i - 1]);
-                    const int x1 = xOfFrame(marks[i]);
-                    const QRect block(x0, 6, x1 - x0, H - 12);
-                    painter.setPen(Qt::NoPen);
-                    painter.setBrush(markColours.at(int((i + 1) % size_t(markColours.size()))));
-                    painter.setOpacity(0.5);
-                    painter.drawRect(block);
-                    painter.setOpacity(1.0);
-                    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
-                    painter.drawLine(x1, 0, x1, H);
-                    painter.setPen(QPen(Qt::white, 1, Qt::SolidLine));
-                    painter.drawText(block, Qt::AlignCenter | Qt::TextDontClip, QString::number(i));
-                }
-            } else if (marks.size() >= 2) {
-                const int x0 = xOfFrame(marks.front());
-                const int x1 = xOfFrame(marks.back());
+    // Solves: the current one step by step in the split colours, the others
+    // as grey blocks. A label is drawn only where it fits inside its block,
+    // so that neighbouring solves do not print over each other.
+    if (solveModel) {
+        const std::vector<Marks> solves = solveModel->solves();
+        const int current = solveModel->currentSolve();
+        if (current >= 0 && current < int(solves.size())) {
+            QFont bold = font;
+            bold.setWeight(QFont::Bold);
+            bold.setPointSize(18);
+            painter.setFont(bold);
+            const QFontMetrics boldMetrics(bold);
+            const auto drawBlock = [&](int x0, int x1, const QBrush &brush, const QString &label) {
                 const QRect block(x0, 6, x1 - x0, H - 12);
                 painter.setPen(Qt::NoPen);
-                painter.setBrush(Qt::gray);
+                painter.setBrush(brush);
                 painter.setOpacity(0.5);
                 painter.drawRect(block);
                 painter.setOpacity(1.0);
                 painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
                 painter.drawLine(x1, 0, x1, H);
-                painter.setPen(Qt::white);
-                painter.drawText(block, Qt::AlignCenter | Qt::TextDontClip, ui->solveCombo->itemText(k));
+                if (LabelFits(boldMetrics.horizontalAdvance(label), boldMetrics.height(), block.width(), H)) {
+                    painter.setPen(QPen(Qt::white, 1, Qt::SolidLine));
+                    painter.drawText(block, Qt::AlignCenter | Qt::TextDontClip, label);
+                }
+            };
+            for (int k = 0; k < int(solves.size()); ++k) {
+                const Marks &marks = solves[size_t(k)];
+                if (k == current) {
+                    for (size_t i = 1; i < marks.size(); ++i) {
+                        const QColor colour = markColours.isEmpty()
+                                                  ? QColor(Qt::darkGray)
+                                                  : markColours.at(int((i + 1) % size_t(markColours.size())));
+                        drawBlock(xOfFrame(marks[i - 1]), xOfFrame(marks[i]), colour, QString::number(i));
+                    }
+                } else if (marks.size() >= 2) {
+                    drawBlock(xOfFrame(marks.front()), xOfFrame(marks.back()), Qt::gray, tr("Solve %1").arg(k + 1));
+                }
             }
         }
     }
 
-    const int playhead = xOfFrame(currentFrame);
+    const int playhead = xOfFrame(frameCursor->currentFrame);
     painter.setPen(QPen(Qt::black, 2, Qt::SolidLine));
     painter.drawLine(playhead, 0, playhead, H);
 }
 
-bool Framewright::SeekFromTimeline(QMouseEvent *event)
+bool TimelineWidget::seekTo(double x)
 {
-    if (!grabber)
+    if (!frameCursor || !frameCursor->hasSource() || width() <= 0)
         return false;
-    if (event->type() == QEvent::MouseMove && event->buttons() != Qt::LeftButton)
-        return false;
-    if (event->type() == QEvent::MouseButtonPress && event->button() != Qt::LeftButton)
-        return false;
-    const double u = event->position().x() / double(ui->timelineWidget->width());
-    const int32_t f = TimelineSeekFrame(u, totalFrames);
-    currentFrame = f;
-    grabber->seek(f);
-    rawFrame.release();
-    frameShown = false;
-    UpdateDisplay(true);
-    repaint();
+    Q_EMIT seekRequested(TimelineSeekFrame(x / double(width()), frameCursor->totalFrames));
     return true;
+}
+
+void TimelineWidget::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !seekTo(event->position().x()))
+        QWidget::mousePressEvent(event);
+}
+
+void TimelineWidget::mouseMoveEvent(QMouseEvent *event)
+{
+    if (event->buttons() != Qt::LeftButton || !seekTo(event->position().x()))
+        QWidget::mouseMoveEvent(event);
 }

@@ -1,0 +1,205 @@
+#include "FrameCursor.h"
+
+#include "FrameGrabber.h"
+#include "Navigation.h"
+
+#include <QTimerEvent>
+
+FrameCursor::FrameCursor(QObject *parent)
+    : QObject(parent)
+    , framePipeline(std::make_unique<FramePipeline>())
+{
+    monotonic.start();
+}
+
+FrameCursor::~FrameCursor()
+{
+    stopTimer();
+    if (grabber)
+        grabber->close();
+}
+
+void FrameCursor::setSource(std::unique_ptr<FrameGrabber> source)
+{
+    stopTimer();
+    {
+        const QMutexLocker locker(&frameMutex);
+        if (grabber)
+            grabber->close();
+        grabber = std::move(source);
+        totalFrames = grabber ? grabber->getFrameCount() : 0;
+        currentFrame = 0;
+        frameShown = false;
+        rawFrame.release();
+        processedFrame.release();
+        lastError.clear();
+    }
+    Q_EMIT pictureChanged();
+    if (!paused) {
+        clock.start(monotonic.nsecsElapsed(), rate);
+        scheduleNextTick();
+    }
+}
+
+void FrameCursor::setProcessing(const PipelineSettings &newSettings)
+{
+    settings = newSettings;
+    refresh();
+}
+
+bool FrameCursor::showFrame()
+{
+    if (!grabber)
+        return false;
+    {
+        const QMutexLocker locker(&frameMutex);
+        if (!paused)
+            rawFrame.release();  // playing: always the next frame
+        if (rawFrame.empty())
+            *grabber >> rawFrame;
+        if (rawFrame.empty()) {
+            if (!paused) {
+                // The source has nothing more although its count promised
+                // more frames: playback wraps as it does after the last one.
+                grabber->seek(0);
+            } else {
+                frameShown = true;  // keep the picture; do not retry on every tick
+            }
+            return false;
+        }
+
+        QString error;
+        cv::Mat processed = framePipeline->process(rawFrame, settings, &error);
+        if (processed.empty()) {
+            if (paused)
+                frameShown = true;
+            const bool repeated = error == lastError;
+            lastError = error;
+            if (!repeated)
+                Q_EMIT processingFailed(error);
+            return false;
+        }
+        lastError.clear();
+        processedFrame = processed;
+        currentFrame = grabber->getPosition();
+        if (!paused && (currentFrame < 0 || currentFrame >= totalFrames))
+            grabber->seek(0);  // playback wraps to the start after the last frame
+        if (paused)
+            frameShown = true;
+    }
+    Q_EMIT pictureChanged();
+    return true;
+}
+
+void FrameCursor::refresh()
+{
+    frameShown = false;
+    showFrame();
+}
+
+void FrameCursor::step(int frames)
+{
+    if (!grabber)
+        return;
+    if ((frames == -10 && currentFrame < 11) || (frames == -1 && currentFrame < 2))
+        return;
+    // The source stands just after the frame on display, so the offsets are
+    // one more than the visible step backwards and one less forwards.
+    rawFrame.release();
+    if (frames != 1)
+        grabber->skip(frames - 1);
+    currentFrame = grabber->getPosition();
+    if (frames < 0 && currentFrame < 0) {
+        grabber->seek(0);
+        currentFrame = grabber->getPosition();
+    } else if (frames > 0 && currentFrame > totalFrames) {
+        currentFrame = totalFrames - 1;
+    }
+    if (frames == -1 || frames == 1)
+        setPaused(true);
+    refresh();
+}
+
+void FrameCursor::seekToIndex(int32_t frameIndex)
+{
+    if (!grabber)
+        return;
+    const int32_t index = SeekIndexForFrame(frameIndex + 1, totalFrames);
+    currentFrame = index;
+    grabber->seek(index);
+    rawFrame.release();
+    refresh();
+}
+
+void FrameCursor::jumpToFrame(int32_t frameNumber)
+{
+    if (!grabber)
+        return;
+    setPaused(true);
+    rawFrame.release();
+    grabber->seek(SeekIndexForFrame(frameNumber, totalFrames));
+    currentFrame = grabber->getPosition();
+    refresh();
+}
+
+void FrameCursor::togglePlayback()
+{
+    setPaused(!paused);
+}
+
+void FrameCursor::setPaused(bool pause)
+{
+    if (pause == paused)
+        return;
+    paused = pause;
+    if (paused) {
+        stopTimer();
+    } else {
+        frameShown = false;
+        clock.start(monotonic.nsecsElapsed(), rate);
+        scheduleNextTick();
+    }
+    Q_EMIT pausedChanged(paused);
+}
+
+void FrameCursor::setPlaybackRate(double framesPerSecond)
+{
+    rate = framesPerSecond;
+    if (!paused) {
+        clock.start(monotonic.nsecsElapsed(), rate);
+        scheduleNextTick();
+    }
+}
+
+void FrameCursor::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != playTimerId) {
+        QObject::timerEvent(event);
+        return;
+    }
+    stopTimer();
+    if (paused || !grabber)
+        return;
+    if (clock.due(monotonic.nsecsElapsed())) {
+        showFrame();
+        clock.frameShown(monotonic.nsecsElapsed());
+    }
+    scheduleNextTick();
+}
+
+void FrameCursor::scheduleNextTick()
+{
+    stopTimer();
+    if (paused || !grabber)
+        return;
+    const int delay = clock.msUntilDue(monotonic.nsecsElapsed());
+    playTimerId = startTimer(delay, Qt::PreciseTimer);
+}
+
+void FrameCursor::stopTimer()
+{
+    if (playTimerId != -1) {
+        killTimer(playTimerId);
+        playTimerId = -1;
+    }
+}
