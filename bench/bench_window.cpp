@@ -3,15 +3,19 @@
 //     H.264 clip, default image settings: frames shown per second through the
 //     real window, for the capture source and the FFmpeg source, against the
 //     FFmpeg source's raw sequential reading rate measured in the same run;
-//  2. PaintTimeline with 50 solves of 10 marks on a 1-hour video.
+//  2. the timeline's painting with 50 solves of 10 marks on a 1-hour video.
 //
 //   bench_window [--clip FILE]
 //
 // Run with QT_QPA_PLATFORM=offscreen, in a release build.
 
+#include "DisplayWidget.h"
 #include "FFGrabber.h"
+#include "FrameCursor.h"
+#include "FrameGrabber.h"
 #include "FramePipeline.h"
 #include "Framewright.h"
+#include "SolveModel.h"
 #include "TestMedia.h"
 #include "ui_FramewrightWindow.h"
 
@@ -38,17 +42,17 @@ public:
         window.resize(1280, 800);
         window.show();
         window.ui->playbackRateCheck->setChecked(false);
-        const int32_t start = window.currentFrame;
+        const int32_t start = window.player->currentFrame;
         QElapsedTimer timer;
         timer.start();
         window.on_pauseButton_clicked();
         int shown = 0;
-        int32_t last = window.currentFrame;
+        int32_t last = window.player->currentFrame;
         while (shown < frames && timer.elapsed() < 60000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (window.currentFrame != last) {
+            if (window.player->currentFrame != last) {
                 ++shown;
-                last = window.currentFrame;
+                last = window.player->currentFrame;
             }
         }
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
@@ -72,13 +76,14 @@ public:
         QElapsedTimer timer;
         for (int i = 0; i < frames; ++i) {
             timer.start();
-            *window.grabber >> window.rawFrame;
+            *window.player->source() >> window.player->rawFrame;
             read += double(timer.nsecsElapsed()) / 1e6;
             timer.start();
-            window.processedFrame = window.pipeline->process(window.rawFrame, window.CurrentPipelineSettings());
+            window.player->processedFrame =
+                window.player->pipeline().process(window.player->rawFrame, window.CurrentPipelineSettings());
             process += double(timer.nsecsElapsed()) / 1e6;
             timer.start();
-            window.RefreshDisplayPixmap();
+            window.ui->displayWidget->setFrame(window.player->processedFrame, false);
             pixmap += double(timer.nsecsElapsed()) / 1e6;
             timer.start();
             window.ui->displayWidget->repaint();
@@ -89,14 +94,14 @@ public:
                     process / frames, pixmap / frames, paint / frames);
     }
 
-    // Milliseconds per PaintTimeline of 50 solves of 10 marks on a 1-hour video at 30 fps.
+    // Milliseconds per paint of the timeline with 50 solves of 10 marks on a 1-hour video at 30 fps.
     static double timelinePaint(const QString &clip)
     {
         Framewright window;
         window.ui->autosaveCheck->setChecked(false);
         window.OpenVideo(clip);
         window.ui->fpsSpin->setValue(30.0);
-        window.totalFrames = 30 * 3600;
+        window.player->totalFrames = 30 * 3600;
         std::vector<Marks> solves;
         for (int s = 0; s < 50; ++s) {
             Marks marks;
@@ -104,7 +109,7 @@ public:
                 marks.push_back(s * 2000 + m * 150);
             solves.push_back(marks);
         }
-        window.model.appendSolves(solves);
+        window.model->appendSolves(solves);
         window.ResetSolveCombo(50, 0);
         window.resize(1280, 800);
         window.show();
@@ -172,6 +177,6 @@ int main(int argc, char *argv[])
     std::printf("window playback, FFmpeg source:          %7.1f frames/s (%.0f %% of raw)\n", ffmpeg,
                 100.0 * ffmpeg / raw);
     WindowBenchmark::breakdown(clip);
-    std::printf("PaintTimeline, 50 solves x 10 marks, 1 h: %7.3f ms\n", WindowBenchmark::timelinePaint(clip));
+    std::printf("timeline paint, 50 solves x 10 marks, 1 h: %7.3f ms\n", WindowBenchmark::timelinePaint(clip));
     return 0;
 }

@@ -53,6 +53,9 @@ Framewright::Framewright(const QString &path, QWidget *parent)
     , keyPresses(std::make_unique<KeyPressTracker>())
     , keyRepeats(std::make_unique<RepeatThrottle>())
 {
+    // A path given relative to where the program was started stays that:
+    // the settings below may move the current directory.
+    const QString opened = path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
     registerResources();
     SetUpForm();
     ApplyAppStyle();
@@ -72,8 +75,8 @@ Framewright::Framewright(const QString &path, QWidget *parent)
     SetUpPlayer();
     SetUpConnections();
     LoadModels();
-    if (!path.isEmpty())
-        OpenVideo(path);
+    if (!opened.isEmpty())
+        OpenVideo(opened);
     setAcceptDrops(true);
     LoadKeyBindings();
     installEventFilter(this);

@@ -2,7 +2,11 @@
 // splits file format have their own tests; this one checks the window's wiring.
 
 #include "Framewright.h"
+#include "CrossCalculatorDialog.h"
+#include "DisplayWidget.h"
+#include "FrameCursor.h"
 #include "FrameGrabber.h"
+#include "SolveModel.h"
 #include "ui_FramewrightWindow.h"
 
 #include <QClipboard>
@@ -94,12 +98,12 @@ class TestFramewright : public QObject
     std::vector<int32_t> seeks;
 
     static Ui::FramewrightWindow &ui(Framewright &w) { return *w.ui; }
-    static SolveModel &model(Framewright &w) { return w.model; }
-    static void setFrame(Framewright &w, int32_t frame) { w.currentFrame = frame; }
+    static SolveModel &model(Framewright &w) { return *w.model; }
+    static void setFrame(Framewright &w, int32_t frame) { w.player->currentFrame = frame; }
     static void setVideo(Framewright &w, const QString &path) { w.videoPath = path; }
-    static const QList<QString> &messages(Framewright &w) { return w.messages; }
-    void attachGrabber(Framewright &w) { w.grabber = std::make_unique<FakeGrabber>(&seeks); }
-    static void markSaved(Framewright &w) { w.model.setSaved(true); }
+    static const QList<QString> &messages(Framewright &w) { return w.ui->displayWidget->messages; }
+    void attachGrabber(Framewright &w) { w.player->setSource(std::make_unique<FakeGrabber>(&seeks)); }
+    static void markSaved(Framewright &w) { w.model->setSaved(true); }
     static QString path(const char *name) { return QDir::current().filePath(QLatin1String(name)); }
     static QString failed() { return QStringLiteral("Splits not saved|The split marks could not be saved to"); }
     static bool starred(Framewright &w) { return w.windowTitle().endsWith(QLatin1Char('*')); }
@@ -207,7 +211,7 @@ private Q_SLOTS:
         w.on_addSolveButton_clicked();
         addMarks(w, {30, 40});
         ui(w).solveCombo->setCurrentIndex(1);  // the user picks solve 2
-        QCOMPARE(listTexts(w), QStringList{"0: 00:00:666 (20)"});
+        QCOMPARE(listTexts(w), QStringList{"0: 00:00:667 (20)"});
         QCOMPARE(messages(w).last(), QStringLiteral("Solve 2"));
 
         // A solve with marks goes only after a confirmation.
@@ -244,13 +248,13 @@ private Q_SLOTS:
         QVERIFY(ui(w).splitList->item(2)->font().bold());
         ui(w).splitList->setCurrentRow(1);
         ui(w).fpsSpin->setValue(60.0);
-        QCOMPARE(listTexts(w), (QStringList{"0: 00:01:666 (100)", "1: 00:02:666 (160)\t61f (1.017s)",
+        QCOMPARE(listTexts(w), (QStringList{"0: 00:01:667 (100)", "1: 00:02:667 (160)\t61f (1.017s)",
                                             "Total:\t\t61f (1.017s)"}));
         QCOMPARE(ui(w).splitList->currentRow(), 1);
         // Remove deletes the selected row.
         ui(w).splitList->setCurrentRow(0);
         w.on_splitRemoveButton_clicked();
-        QCOMPARE(listTexts(w), QStringList{"0: 00:02:666 (160)"});
+        QCOMPARE(listTexts(w), QStringList{"0: 00:02:667 (160)"});
         addMarks(w, {100});
 
         // A double-click jumps to the row's mark.
@@ -260,7 +264,7 @@ private Q_SLOTS:
         w.on_splitList_itemDoubleClicked(ui(w).splitList->item(0));
         w.on_splitList_itemDoubleClicked(ui(w).splitList->item(2));  // total row: last mark
         QCOMPARE(seeks, (std::vector<int32_t>{99, 159}));
-        QCOMPARE(ui(w).timeLabel->text(), QStringLiteral("00:02:666 (160)"));
+        QCOMPARE(ui(w).timeLabel->text(), QStringLiteral("00:02:667 (160)"));
         markSaved(w);
     }
 

@@ -3,7 +3,12 @@
 // and drop, autosave, and what the display and the timeline paint.
 
 #include "Framewright.h"
+#include "DisplayWidget.h"
+#include "FrameCursor.h"
 #include "FrameGrabber.h"
+#include "KeyBindings.h"
+#include "SolveModel.h"
+#include "SplitsFile.h"
 #include "TestMedia.h"
 #include "ui_FramewrightWindow.h"
 
@@ -71,12 +76,12 @@ class TestFramewrightVideo : public QObject
 
     // ---- access to the window's state ----
     static Ui::FramewrightWindow &ui(Framewright &w) { return *w.ui; }
-    static int32_t frame(Framewright &w) { return w.currentFrame; }
-    static int shownIndex(Framewright &w) { return testmedia::readIndex(w.processedFrame); }
-    static const QList<QString> &messages(Framewright &w) { return w.messages; }
-    static const SolveModel &model(Framewright &w) { return w.model; }
-    static QRectF editCrop(Framewright &w) { return w.editCrop; }
-    static int32_t binding(Framewright &w) { return w.keyBindings.AddMarker; }
+    static int32_t frame(Framewright &w) { return w.player->currentFrame; }
+    static int shownIndex(Framewright &w) { return testmedia::readIndex(w.player->processedFrame); }
+    static const QList<QString> &messages(Framewright &w) { return w.ui->displayWidget->messages; }
+    static const SolveModel &model(Framewright &w) { return *w.model; }
+    static QRectF editCrop(Framewright &w) { return w.ui->displayWidget->editCrop; }
+    static int32_t binding(Framewright &w) { return w.keyBindings->AddMarker; }
 
     static void key(Framewright &w, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
@@ -112,6 +117,13 @@ private Q_SLOTS:
     void playback_spaceTogglesAndWraps();
     void goToFrame_dialog();
     void openMostRecent_key();
+    void open_pathsKeptCanonical_data();
+    void open_pathsKeptCanonical();
+    void keys_actAsPressedWhateverIsReleasedFirst_data();
+    void keys_actAsPressedWhateverIsReleasedFirst();
+    void keys_typedIntoTheFpsBoxStayThere();
+    void layout_800x600NoOverlapWholeTimeText();
+    void demo_marksInsideTheDemoClip();
 };
 
 void TestFramewrightVideo::initTestCase()
@@ -315,8 +327,8 @@ void TestFramewrightVideo::crop_drawMoveResizeAndClick()
     send(QEvent::MouseButtonRelease, {200, 150}, Qt::LeftButton, Qt::NoButton);
     ui(w).cropButton->click();
     QVERIFY(ui(w).cropPreviewCheck->isChecked());
-    QCOMPARE(w.processedFrame.cols, 80);
-    QCOMPARE(w.processedFrame.rows, 60);
+    QCOMPARE(w.player->processedFrame.cols, 80);
+    QCOMPARE(w.player->processedFrame.rows, 60);
     w.hide();
 }
 
@@ -341,7 +353,7 @@ void TestFramewrightVideo::bindings_rebindSurvivesRestart()
     {
         Framewright w;
         onNextModal([](QWidget *dialog) {
-            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("Add Split Mark"));
+            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("addMarkerEdit"));
             QVERIFY(edit);
             QCOMPARE(edit->text(), QStringLiteral("M"));
             edit->setText(QStringLiteral("w"));
@@ -366,7 +378,7 @@ void TestFramewrightVideo::bindings_fixedKeyRefused()
     Framewright w;
     QString warning;
     onNextModal([&](QWidget *dialog) {
-        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("Add Solve"));
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("addSolveEdit"));
         QVERIFY(edit);
         edit->setText(QStringLiteral("c"));
         // The refusal comes as a message box over the dialog.
@@ -381,7 +393,7 @@ void TestFramewrightVideo::bindings_fixedKeyRefused()
     });
     w.on_actionEdit_Keyboard_Bindings_triggered();
     QVERIFY2(warning.contains(QLatin1String("C always copies")), qPrintable(warning));
-    QCOMPARE(w.keyBindings.AddSolve, 43);
+    QCOMPARE(w.keyBindings->AddSolve, 43);
 }
 
 void TestFramewrightVideo::drop_videoAndSplits()
@@ -455,7 +467,7 @@ void TestFramewrightVideo::paint_displayAndTimeline()
     // The display: a red edit rectangle over the picture.
     QWidget *display = ui(w).displayWidget;
     display->resize(400, 300);
-    w.editCrop = QRectF(0.25, 0.25, 0.5, 0.5);
+    w.ui->displayWidget->editCrop = QRectF(0.25, 0.25, 0.5, 0.5);
     const QImage picture = display->grab().toImage();
     const QColor edge = picture.pixelColor(200, 75);  // top edge of the rectangle
     QVERIFY2(edge.red() > 200 && edge.green() < 60 && edge.blue() < 60, qPrintable(edge.name()));
@@ -467,7 +479,7 @@ void TestFramewrightVideo::playback_spaceTogglesAndWraps()
     Framewright w(copyClip(QStringLiteral("play.avi")));
     ui(w).playbackRateCheck->setChecked(false);
     key(w, Qt::Key_Space);
-    QVERIFY(!w.paused);
+    QVERIFY(!w.player->paused);
     // Playing past the last frame (200) starts again at the first.
     bool wrapped = false;
     int32_t previous = frame(w);
@@ -480,7 +492,7 @@ void TestFramewrightVideo::playback_spaceTogglesAndWraps()
     }
     QVERIFY(wrapped);
     key(w, Qt::Key_Space);
-    QVERIFY(w.paused);
+    QVERIFY(w.player->paused);
     const int32_t stopped = frame(w);
     QTest::qWait(100);
     QCOMPARE(frame(w), stopped);
@@ -508,7 +520,7 @@ void TestFramewrightVideo::goToFrame_dialog()
     QCOMPARE(label, QStringLiteral("Select frame (total frames: 200)"));
     QCOMPARE(frame(w), 150);
     QCOMPARE(shownIndex(w), 149);
-    QVERIFY(w.paused);
+    QVERIFY(w.player->paused);
 }
 
 void TestFramewrightVideo::openMostRecent_key()
@@ -521,6 +533,169 @@ void TestFramewrightVideo::openMostRecent_key()
     key(w, Qt::Key_O);
     QVERIFY(w.windowTitle().contains(path));
     QCOMPARE(shownIndex(w), 0);
+}
+
+void TestFramewrightVideo::open_pathsKeptCanonical_data()
+{
+    QTest::addColumn<QString>("opened");  // relative to the media folder
+    QTest::newRow("relative, with a folder part") << QStringLiteral("videos/clip.avi");
+    QTest::newRow("through a symbolic link") << QStringLiteral("linked/clip.avi");
+    QTest::newRow("holding ..") << QStringLiteral("videos/../videos/./clip.avi");
+}
+
+void TestFramewrightVideo::open_pathsKeptCanonical()
+{
+    QFETCH(QString, opened);
+    // videos/clip.avi is the real file; linked -> videos. A videos/videos
+    // folder is the trap a relative path falls into once the current
+    // directory has moved to the video's folder.
+    QDir media(mediaDir.path());
+    media.mkpath(QStringLiteral("videos/videos"));
+    QFile::link(media.filePath(QStringLiteral("videos")), media.filePath(QStringLiteral("linked")));
+    const QString real = QFileInfo(media.filePath(QStringLiteral("videos/clip.avi"))).absoluteFilePath();
+    QFile::remove(real);
+    QFile::remove(real + QStringLiteral(".splits.txt"));
+    QVERIFY(QFile::copy(clip, real));
+    const QString canonical = QFileInfo(real).canonicalFilePath();
+    const QString trap = media.filePath(QStringLiteral("videos/videos/clip.avi.splits.txt"));
+
+    {
+        QDir::setCurrent(media.path());
+        Framewright w(opened);
+        QCOMPARE(w.videoPath, canonical);
+        QCOMPARE(QSettings().value(QStringLiteral("mostRecentPath")).toString(), canonical);
+        QVERIFY2(w.windowTitle().contains(canonical), qPrintable(w.windowTitle()));
+        key(w, Qt::Key_D);
+        key(w, Qt::Key_M);
+        w.on_actionSave_triggered();
+        QCOMPARE(readAll(canonical + QStringLiteral(".splits.txt")).left(11), QByteArray("Splits:2|\nF"));
+        QVERIFY(!w.windowTitle().endsWith(QLatin1Char('*')));
+        key(w, Qt::Key_E);
+        key(w, Qt::Key_M);
+        w.AutoSave();
+        QCOMPARE(readAll(canonical + QStringLiteral(".splits.txt")).left(14), QByteArray("Splits:2:12|\nF"));
+        QVERIFY(!QFile::exists(trap));
+    }
+    // Reopened by the same relative path from the first folder, the marks come
+    // back, although the stored home path now moves the current directory to
+    // the video's folder before the path is opened.
+    QDir::setCurrent(media.path());
+    Framewright again(opened);
+    QCOMPARE(model(again).marks(), (Marks{2, 12}));
+}
+
+void TestFramewrightVideo::keys_actAsPressedWhateverIsReleasedFirst_data()
+{
+    // A key stroke: (type, key, modifiers, native scan code). X11 scan codes
+    // of a US layout: Shift 50, "=" 21, Ctrl 37, Y 29.
+    QTest::addColumn<QList<QList<int>>>("strokes");
+    QTest::addColumn<int>("solves");  // solve combo entries afterwards
+    QTest::addColumn<int>("marks");   // marks after an add, an undo and these strokes
+
+    const int press = int(QEvent::KeyPress);
+    const int release = int(QEvent::KeyRelease);
+    const int shift = int(Qt::ShiftModifier);
+    const int ctrl = int(Qt::ControlModifier);
+    QTest::newRow("Shift+= , = released first")
+        << QList<QList<int>>{{press, Qt::Key_Shift, 0, 50}, {press, Qt::Key_Plus, shift, 21},
+                             {release, Qt::Key_Plus, shift, 21}, {release, Qt::Key_Shift, shift, 50}}
+        << 2 << 0;
+    QTest::newRow("Shift+= , Shift released first")
+        << QList<QList<int>>{{press, Qt::Key_Shift, 0, 50}, {press, Qt::Key_Plus, shift, 21},
+                             {release, Qt::Key_Shift, shift, 50}, {release, Qt::Key_Equal, 0, 21}}
+        << 2 << 0;
+    QTest::newRow("Ctrl+Y, Y released first")
+        << QList<QList<int>>{{press, Qt::Key_Control, 0, 37}, {press, Qt::Key_Y, ctrl, 29},
+                             {release, Qt::Key_Y, ctrl, 29}, {release, Qt::Key_Control, ctrl, 37}}
+        << 1 << 1;
+    QTest::newRow("Ctrl+Y, Ctrl released first")
+        << QList<QList<int>>{{press, Qt::Key_Control, 0, 37}, {press, Qt::Key_Y, ctrl, 29},
+                             {release, Qt::Key_Control, ctrl, 37}, {release, Qt::Key_Y, 0, 29}}
+        << 1 << 1;
+    // A bare Y is not a redo, however it is released.
+    QTest::newRow("bare Y") << QList<QList<int>>{{press, Qt::Key_Y, 0, 29}, {release, Qt::Key_Y, 0, 29}} << 1 << 0;
+}
+
+void TestFramewrightVideo::keys_actAsPressedWhateverIsReleasedFirst()
+{
+    QFETCH(QList<QList<int>>, strokes);
+    QFETCH(int, solves);
+    QFETCH(int, marks);
+    Framewright w(copyClip(QStringLiteral("keys.avi")));
+    ui(w).autosaveCheck->setChecked(false);
+    w.on_splitAddButton_clicked();
+    w.on_actionUndo_triggered();
+    for (const QList<int> &s : strokes) {
+        QKeyEvent event(QEvent::Type(s[0]), s[1], Qt::KeyboardModifiers(s[2]), quint32(s[3]), 0, 0);
+        QApplication::sendEvent(&w, &event);
+    }
+    QCOMPARE(ui(w).solveCombo->count(), solves);
+    QCOMPARE(int(model(w).marks().size()), marks);
+    w.model->setSaved(true);
+}
+
+void TestFramewrightVideo::keys_typedIntoTheFpsBoxStayThere()
+{
+    Framewright w(copyClip(QStringLiteral("fpsbox.avi")));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.on_splitAddButton_clicked();
+    key(w, Qt::Key_D);
+    QCOMPARE(frame(w), 2);
+    // Typing a frame rate must not jump to marks (digits) or step (letters).
+    ui(w).fpsSpin->setFocus();
+    QTest::keyClick(ui(w).fpsSpin, Qt::Key_1);
+    QTest::keyClick(ui(w).fpsSpin, Qt::Key_D);
+    QCOMPARE(frame(w), 2);
+    w.model->setSaved(true);
+}
+
+void TestFramewrightVideo::layout_800x600NoOverlapWholeTimeText()
+{
+    Framewright w(copyClip(QStringLiteral("layout.avi")));
+    w.resize(800, 600);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.size(), QSize(800, 600));
+    // The widest time text a long video shows fits in the label.
+    ui(w).timeLabel->setText(QStringLiteral("59:59:999 (999999)"));
+    QVERIFY2(ui(w).timeLabel->fontMetrics().horizontalAdvance(ui(w).timeLabel->text()) <= ui(w).timeLabel->width(),
+             qPrintable(QString::number(ui(w).timeLabel->width())));
+    // No two visible controls overlap, wherever they sit in the window.
+    const QList<QWidget *> controls = {ui(w).frameBackButton, ui(w).framePrevButton, ui(w).pauseButton,
+                                       ui(w).frameNextButton, ui(w).frameForwardButton, ui(w).timeLabel,
+                                       ui(w).playbackRateCheck, ui(w).playbackSpeedCombo, ui(w).autosaveCheck,
+                                       ui(w).displayWidget, ui(w).timelineWidget, ui(w).SidePane};
+    for (int i = 0; i < controls.size(); ++i) {
+        const QRect a(controls[i]->mapTo(&w, QPoint(0, 0)), controls[i]->size());
+        QVERIFY2(controls[i]->isVisible() && w.rect().contains(a), qPrintable(controls[i]->objectName()));
+        for (int j = i + 1; j < controls.size(); ++j) {
+            const QRect b(controls[j]->mapTo(&w, QPoint(0, 0)), controls[j]->size());
+            QVERIFY2(!a.intersects(b), qPrintable(controls[i]->objectName() + QStringLiteral(" overlaps ")
+                                                  + controls[j]->objectName()));
+        }
+    }
+    // The controls follow the picture: no band between its bottom and them.
+    const int pictureBottom = ui(w).displayWidget->mapTo(&w, QPoint(0, 0)).y()
+                              + int(ui(w).displayWidget->pictureSize().height());
+    const int controlsTop = ui(w).widget_2->mapTo(&w, QPoint(0, 0)).y();
+    QVERIFY2(controlsTop - pictureBottom <= 1, qPrintable(QStringLiteral("%1 %2").arg(pictureBottom).arg(controlsTop)));
+}
+
+void TestFramewrightVideo::demo_marksInsideTheDemoClip()
+{
+    // The demo the build generates: 12 s at 30 fps, opened by scripts/run.sh.
+    const QString demo = QStringLiteral(FRAMEWRIGHT_DEMO_SPLITS);
+    QFile file(demo);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(demo));
+    const SplitsFileContent content = ParseSplitsFile(file);
+    QVERIFY(content.hasSolves);
+    QVERIFY(content.solves.size() >= 2);
+    for (const Marks &marks : content.solves) {
+        QVERIFY(marks.size() >= 2);
+        for (int32_t mark : marks)
+            QVERIFY2(mark >= 1 && mark <= 12 * 30, qPrintable(QString::number(mark)));
+    }
 }
 
 QTEST_MAIN(TestFramewrightVideo)
