@@ -28,6 +28,7 @@
 #include <opencv2/core.hpp>
 
 #include <cstdio>
+#include <utility>
 
 class WindowBenchmark
 {
@@ -58,6 +59,41 @@ public:
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         window.on_pauseButton_clicked();
         (void)start;
+        return shown / seconds;
+    }
+
+    // Frames shown per second while playing `clip` with "Limit Playback Rate"
+    // checked, the FPS box at `fps` and the speed entry `speedIndex`.
+    static double limitedRate(const QString &clip, double fps, int speedIndex, int milliseconds)
+    {
+        Framewright window;
+        window.ui->ffgrabberCheck->setChecked(true);
+        window.ui->autosaveCheck->setChecked(false);
+        window.OpenVideo(clip);
+        window.resize(1280, 800);
+        window.show();
+        window.ui->playbackRateCheck->setChecked(true);
+        window.ui->fpsSpin->setValue(fps);
+        window.ui->playbackSpeedCombo->setCurrentIndex(speedIndex);
+        QCoreApplication::processEvents();
+        window.on_pauseButton_clicked();
+        // Counted from the first frame shown, so that start-up costs do not count.
+        int32_t last = window.player->currentFrame;
+        while (window.player->currentFrame == last)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QElapsedTimer timer;
+        timer.start();
+        int shown = 0;
+        last = window.player->currentFrame;
+        while (timer.elapsed() < milliseconds) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (window.player->currentFrame != last) {
+                ++shown;
+                last = window.player->currentFrame;
+            }
+        }
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        window.on_pauseButton_clicked();
         return shown / seconds;
     }
 
@@ -176,6 +212,10 @@ int main(int argc, char *argv[])
                 100.0 * capture / raw);
     std::printf("window playback, FFmpeg source:          %7.1f frames/s (%.0f %% of raw)\n", ffmpeg,
                 100.0 * ffmpeg / raw);
+    for (const auto &[fps, speed] : {std::pair{30.0, 3}, std::pair{60.0, 3}, std::pair{29.97, 3}, std::pair{30.0, 2}}) {
+        std::printf("limited playback, FPS box %5.2f, speed %-5s %7.2f frames/s\n", fps,
+                    speed == 3 ? "1x:" : "0.5x:", WindowBenchmark::limitedRate(clip, fps, speed, 4000));
+    }
     WindowBenchmark::breakdown(clip);
     std::printf("timeline paint, 50 solves x 10 marks, 1 h: %7.3f ms\n", WindowBenchmark::timelinePaint(clip));
     return 0;

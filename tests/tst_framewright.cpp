@@ -9,7 +9,11 @@
 #include "SolveModel.h"
 #include "ui_FramewrightWindow.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QClipboard>
+#include <QComboBox>
+#include <QListWidget>
 #include <QFile>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -266,6 +270,38 @@ private Q_SLOTS:
         QCOMPARE(seeks, (std::vector<int32_t>{99, 159}));
         QCOMPARE(ui(w).timeLabel->text(), QStringLiteral("00:02:667 (160)"));
         markSaved(w);
+    }
+
+    void controls_keepNoFocusAfterAClick()
+    {
+        Framewright w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // Reachable with Tab, never focused by a click: after a click the
+        // playback keys still reach the window.
+        const QList<QWidget *> controls = w.findChildren<QWidget *>();
+        int checked = 0;
+        for (QWidget *control : controls) {
+            if (!qobject_cast<QAbstractButton *>(control) && !qobject_cast<QComboBox *>(control)
+                && !qobject_cast<QAbstractSlider *>(control) && !qobject_cast<QListWidget *>(control))
+                continue;
+            // The form's own controls (Qt's internal ones, such as the tab
+            // bar's scroll buttons, have no name or a "qt_" one).
+            if (control->objectName().isEmpty() || control->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            QVERIFY2(control->focusPolicy() == Qt::TabFocus, qPrintable(control->objectName()));
+            ++checked;
+        }
+        QVERIFY2(checked >= 20, qPrintable(QString::number(checked)));
+        QTest::mouseClick(ui(w).autosaveCheck, Qt::LeftButton);
+        QVERIFY(!ui(w).autosaveCheck->isChecked());
+        QVERIFY(!ui(w).autosaveCheck->hasFocus());
+        QTest::mouseClick(ui(w).autosaveCheck, Qt::LeftButton);
+        QVERIFY(ui(w).autosaveCheck->isChecked());
+        // Tab still reaches the controls.
+        ui(w).frameBackButton->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ui(w).framePrevButton);
     }
 
     void clipboardAndShiftClear()
