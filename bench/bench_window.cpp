@@ -3,7 +3,9 @@
 //     H.264 clip, default image settings: frames shown per second through the
 //     real window, for the capture source and the FFmpeg source, against the
 //     FFmpeg source's raw sequential reading rate measured in the same run;
-//  2. the timeline's painting with 50 solves of 10 marks on a 1-hour video.
+//  2. playback with the limit checked: frames per second against the FPS
+//     box (30, 60, 29.97) and the playback speed (1x, 0.5x);
+//  3. the timeline's painting with 50 solves of 10 marks on a 1-hour video.
 //
 //   bench_window [--clip FILE]
 //
@@ -33,51 +35,33 @@
 class WindowBenchmark
 {
 public:
-    // Frames shown per second while playing `clip` for `frames` frames.
-    static double playbackRate(const QString &clip, bool ffmpeg, int frames)
+    struct Playback
     {
-        Framewright window;
-        window.ui->ffgrabberCheck->setChecked(ffmpeg);
-        window.ui->autosaveCheck->setChecked(false);
-        window.OpenVideo(clip);
-        window.resize(1280, 800);
-        window.show();
-        window.ui->playbackRateCheck->setChecked(false);
-        const int32_t start = window.player->currentFrame;
-        QElapsedTimer timer;
-        timer.start();
-        window.on_pauseButton_clicked();
-        int shown = 0;
-        int32_t last = window.player->currentFrame;
-        while (shown < frames && timer.elapsed() < 60000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (window.player->currentFrame != last) {
-                ++shown;
-                last = window.player->currentFrame;
-            }
-        }
-        const double seconds = double(timer.nsecsElapsed()) / 1e9;
-        window.on_pauseButton_clicked();
-        (void)start;
-        return shown / seconds;
-    }
+        bool ffmpeg = true;
+        bool limited = false;  // "Limit Playback Rate"
+        double fps = 30.0;     // the FPS box, when limited
+        int speedIndex = 3;    // 1x
+        int frames = 400;      // stop after this many frames ...
+        int milliseconds = 60000;  // ... or this long
+    };
 
-    // Frames shown per second while playing `clip` with "Limit Playback Rate"
-    // checked, the FPS box at `fps` and the speed entry `speedIndex`.
-    static double limitedRate(const QString &clip, double fps, int speedIndex, int milliseconds)
+    // Frames shown per second while playing `clip`, counted from the first
+    // frame shown so that start-up costs do not count.
+    static double playbackRate(const QString &clip, const Playback &how)
     {
         Framewright window;
-        window.ui->ffgrabberCheck->setChecked(true);
+        window.ui->ffgrabberCheck->setChecked(how.ffmpeg);
         window.ui->autosaveCheck->setChecked(false);
         window.OpenVideo(clip);
         window.resize(1280, 800);
         window.show();
-        window.ui->playbackRateCheck->setChecked(true);
-        window.ui->fpsSpin->setValue(fps);
-        window.ui->playbackSpeedCombo->setCurrentIndex(speedIndex);
+        window.ui->playbackRateCheck->setChecked(how.limited);
+        if (how.limited) {
+            window.ui->fpsSpin->setValue(how.fps);
+            window.ui->playbackSpeedCombo->setCurrentIndex(how.speedIndex);
+        }
         QCoreApplication::processEvents();
         window.on_pauseButton_clicked();
-        // Counted from the first frame shown, so that start-up costs do not count.
         int32_t last = window.player->currentFrame;
         while (window.player->currentFrame == last)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -85,7 +69,7 @@ public:
         timer.start();
         int shown = 0;
         last = window.player->currentFrame;
-        while (timer.elapsed() < milliseconds) {
+        while (shown < how.frames && timer.elapsed() < how.milliseconds) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             if (window.player->currentFrame != last) {
                 ++shown;
@@ -205,8 +189,11 @@ int main(int argc, char *argv[])
             grabber >> image;
         raw = frames / (double(timer.nsecsElapsed()) / 1e9);
     }
-    const double capture = WindowBenchmark::playbackRate(clip, false, 400);
-    const double ffmpeg = WindowBenchmark::playbackRate(clip, true, 400);
+    WindowBenchmark::Playback unlimited;
+    unlimited.ffmpeg = false;
+    const double capture = WindowBenchmark::playbackRate(clip, unlimited);
+    unlimited.ffmpeg = true;
+    const double ffmpeg = WindowBenchmark::playbackRate(clip, unlimited);
     std::printf("FFmpeg source, raw sequential reading:   %7.1f frames/s\n", raw);
     std::printf("window playback, capture source:         %7.1f frames/s (%.0f %% of raw)\n", capture,
                 100.0 * capture / raw);
@@ -214,7 +201,8 @@ int main(int argc, char *argv[])
                 100.0 * ffmpeg / raw);
     for (const auto &[fps, speed] : {std::pair{30.0, 3}, std::pair{60.0, 3}, std::pair{29.97, 3}, std::pair{30.0, 2}}) {
         std::printf("limited playback, FPS box %5.2f, speed %-5s %7.2f frames/s\n", fps,
-                    speed == 3 ? "1x:" : "0.5x:", WindowBenchmark::limitedRate(clip, fps, speed, 4000));
+                    speed == 3 ? "1x:" : "0.5x:",
+                    WindowBenchmark::playbackRate(clip, {true, true, fps, speed, 100000, 4000}));
     }
     WindowBenchmark::breakdown(clip);
     std::printf("timeline paint, 50 solves x 10 marks, 1 h: %7.3f ms\n", WindowBenchmark::timelinePaint(clip));
