@@ -8,6 +8,7 @@ FRAMEWRIGHT_PACKAGES=(
     libopencv-dev libopencv-contrib-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     ffmpeg
+    xvfb xauth libx11-dev libxtst-dev
 )
 
 framewright_die() {
