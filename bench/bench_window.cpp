@@ -7,9 +7,14 @@
 //     box (30, 60, 29.97) and the playback speed (1x, 0.5x);
 //  3. the timeline's painting with 50 solves of 10 marks on a 1-hour video.
 //
-//   bench_window [--clip FILE]
+//  4. with --screen-latency, instead: the time from a key press (XTest) to
+//     the new picture on a real X server's screen, for one step forward and
+//     one step back, both frame sources (see ScreenLatency.h).
 //
-// Run with QT_QPA_PLATFORM=offscreen, in a release build.
+//   QT_QPA_PLATFORM=offscreen bench_window [--clip FILE]
+//   xvfb-run -a -s "-screen 0 1920x1200x24" bench_window --screen-latency [--clip FILE]
+//
+// Run in a release build.
 
 #include "DisplayWidget.h"
 #include "FFGrabber.h"
@@ -17,6 +22,7 @@
 #include "FrameGrabber.h"
 #include "FramePipeline.h"
 #include "Framewright.h"
+#include "ScreenLatency.h"
 #include "SolveModel.h"
 #include "TestMedia.h"
 #include "ui_FramewrightWindow.h"
@@ -29,7 +35,9 @@
 
 #include <opencv2/core.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 class WindowBenchmark
@@ -147,6 +155,17 @@ public:
 
 int main(int argc, char *argv[])
 {
+    // The screen latency is measured where the user looks: on a real X
+    // server, never the offscreen platform.
+    const bool screenLatency = std::any_of(argv + 1, argv + argc,
+                                           [](const char *arg) { return std::strcmp(arg, "--screen-latency") == 0; });
+    if (screenLatency) {
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+            std::fprintf(stderr, "--screen-latency needs an X server, e.g. xvfb-run -a -s \"-screen 0 1920x1200x24\"\n");
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     QApplication app(argc, argv);
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
@@ -176,6 +195,9 @@ int main(int argc, char *argv[])
         }
         clip = *path;
     }
+
+    if (screenLatency)
+        return runScreenLatency(clip) ? 0 : 1;
 
     // Raw sequential reading through the FFmpeg source.
     double raw = 0;
