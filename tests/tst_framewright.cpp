@@ -489,6 +489,39 @@ private Q_SLOTS:
         QCOMPARE(QDir::currentPath(), home);
     }
 
+    void settings_playbackSpeed_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<int>("index");
+        QTest::newRow("absent: 1x") << QVariant() << 3;
+        QTest::newRow("0.25x") << QVariant(1) << 1;
+        QTest::newRow("as text from the file") << QVariant(QStringLiteral("4")) << 4;
+        QTest::newRow("out of range: 1x") << QVariant(99) << 3;
+        QTest::newRow("negative: 1x") << QVariant(-1) << 3;
+        QTest::newRow("not a number: 1x") << QVariant(QStringLiteral("fast")) << 3;
+    }
+
+    void settings_playbackSpeed()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(int, index);
+        if (stored.isValid())
+            QSettings(QStringLiteral("Marrowby"), QStringLiteral("Framewright"))
+                .setValue(QStringLiteral("Gui/playbackSpeed"), stored);
+        {
+            Framewright w;
+            QCOMPARE(ui(w).playbackSpeedCombo->currentIndex(), index);
+            // The playback rate follows the FPS box times the speed.
+            ui(w).fpsSpin->setValue(60.0);
+            ui(w).playbackSpeedCombo->setCurrentIndex(2);
+            QCOMPARE(w.player->playbackRate(), 30.0);
+            ui(w).playbackRateCheck->setChecked(false);
+            QCOMPARE(w.player->playbackRate(), 0.0);
+        }
+        Framewright again;
+        QCOMPARE(ui(again).playbackSpeedCombo->currentIndex(), 2);
+    }
+
     void calculator_computeClipboardReopen()
     {
         Framewright w;
