@@ -188,33 +188,33 @@ private Q_SLOTS:
         QTest::addColumn<bool>("playing");
         QTest::addColumn<int>("frames");
         QTest::addColumn<int>("expected");  // frame on display after
-        QTest::addColumn<bool>("moved");    // a picture is announced
+        QTest::addColumn<int>("moved");     // pictures announced (and frames read); -1: either
         QTest::addColumn<bool>("pausedAfter");
 
         // Paused.
-        QTest::newRow("+1 from 5") << 5 << false << 1 << 6 << true << true;
-        QTest::newRow("-1 from 5") << 5 << false << -1 << 4 << true << true;
-        QTest::newRow("+10 from 5") << 5 << false << 10 << 15 << true << true;
-        QTest::newRow("-10 from 15") << 15 << false << -10 << 5 << true << true;
-        QTest::newRow("-10 from 11, the first it allows") << 11 << false << -10 << 1 << true << true;
-        QTest::newRow("-10 from 10 refused") << 10 << false << -10 << 10 << false << true;
-        QTest::newRow("-10 from 1 refused") << 1 << false << -10 << 1 << false << true;
-        QTest::newRow("-1 from 2, the first it allows") << 2 << false << -1 << 1 << true << true;
-        QTest::newRow("-1 from 1 refused") << 1 << false << -1 << 1 << false << true;
-        QTest::newRow("+1 before anything was read") << 0 << false << 1 << 1 << true << true;
-        QTest::newRow("+10 before anything was read") << 0 << false << 10 << 10 << true << true;
-        QTest::newRow("-1 before anything was read refused") << 0 << false << -1 << 0 << false << true;
-        QTest::newRow("+1 to the last frame") << 49 << false << 1 << 50 << true << true;
-        QTest::newRow("+1 on the last frame stays") << 50 << false << 1 << 50 << false << true;
-        QTest::newRow("+10 to the last frame") << 40 << false << 10 << 50 << true << true;
-        QTest::newRow("+10 past the end stops at the last frame") << 45 << false << 10 << 50 << true << true;
-        QTest::newRow("-10 from the last frame") << 50 << false << -10 << 40 << true << true;
+        QTest::newRow("+1 from 5") << 5 << false << 1 << 6 << 1 << true;
+        QTest::newRow("-1 from 5") << 5 << false << -1 << 4 << 1 << true;
+        QTest::newRow("+10 from 5") << 5 << false << 10 << 15 << 1 << true;
+        QTest::newRow("-10 from 15") << 15 << false << -10 << 5 << 1 << true;
+        QTest::newRow("-10 from 11, the first it allows") << 11 << false << -10 << 1 << 1 << true;
+        QTest::newRow("-10 from 10 refused") << 10 << false << -10 << 10 << 0 << true;
+        QTest::newRow("-10 from 1 refused") << 1 << false << -10 << 1 << 0 << true;
+        QTest::newRow("-1 from 2, the first it allows") << 2 << false << -1 << 1 << 1 << true;
+        QTest::newRow("-1 from 1 refused") << 1 << false << -1 << 1 << 0 << true;
+        QTest::newRow("+1 before anything was read") << 0 << false << 1 << 1 << 1 << true;
+        QTest::newRow("+10 before anything was read") << 0 << false << 10 << 10 << 1 << true;
+        QTest::newRow("-1 before anything was read refused") << 0 << false << -1 << 0 << 0 << true;
+        QTest::newRow("+1 to the last frame") << 49 << false << 1 << 50 << 1 << true;
+        QTest::newRow("+1 on the last frame stays") << 50 << false << 1 << 50 << -1 << true;
+        QTest::newRow("+10 to the last frame") << 40 << false << 10 << 50 << 1 << true;
+        QTest::newRow("+10 past the end stops at the last frame") << 45 << false << 10 << 50 << 1 << true;
+        QTest::newRow("-10 from the last frame") << 50 << false << -10 << 40 << 1 << true;
         // Playing: one frame pauses, ten keep playing.
-        QTest::newRow("+1 while playing pauses") << 20 << true << 1 << 21 << true << true;
-        QTest::newRow("-1 while playing pauses") << 20 << true << -1 << 19 << true << true;
-        QTest::newRow("+10 while playing keeps playing") << 20 << true << 10 << 30 << true << false;
-        QTest::newRow("-10 while playing keeps playing") << 20 << true << -10 << 10 << true << false;
-        QTest::newRow("-10 refused while playing keeps playing") << 8 << true << -10 << 8 << false << false;
+        QTest::newRow("+1 while playing pauses") << 20 << true << 1 << 21 << 1 << true;
+        QTest::newRow("-1 while playing pauses") << 20 << true << -1 << 19 << 1 << true;
+        QTest::newRow("+10 while playing keeps playing") << 20 << true << 10 << 30 << 1 << false;
+        QTest::newRow("-10 while playing keeps playing") << 20 << true << -10 << 10 << 1 << false;
+        QTest::newRow("-10 refused while playing keeps playing") << 8 << true << -10 << 8 << 0 << false;
     }
 
     void step()
@@ -223,7 +223,7 @@ private Q_SLOTS:
         QFETCH(bool, playing);
         QFETCH(int, frames);
         QFETCH(int, expected);
-        QFETCH(bool, moved);
+        QFETCH(int, moved);
         QFETCH(bool, pausedAfter);
 
         Player player(50);
@@ -239,9 +239,11 @@ private Q_SLOTS:
 
         cursor.step(frames);
         QCOMPARE(cursor.currentFrame, expected);
-        QCOMPARE(pictures.count(), moved ? 1 : 0);
-        QCOMPARE(player.log->reads - reads, moved ? 1 : 0);
-        QCOMPARE(shownIndex(cursor), moved ? expected - 1 : before);
+        if (moved >= 0) {
+            QCOMPARE(pictures.count(), moved);
+            QCOMPARE(player.log->reads - reads, moved);
+        }
+        QCOMPARE(shownIndex(cursor), moved == 0 ? before : expected - 1);
         QCOMPARE(cursor.paused, pausedAfter);
         QCOMPARE(cursor.playTimerId != -1, !pausedAfter);
         cursor.setPaused(true);
@@ -468,10 +470,11 @@ private Q_SLOTS:
         int shown = 0;
         connect(&cursor, &FrameCursor::pictureChanged, this, [&] { ++shown; });
         cursor.togglePlayback();
-        QTRY_COMPARE(shown, 1);
+        QTRY_VERIFY(shown >= 1);
+        const int before = shown;
         cursor.setPlaybackRate(0.0);
         QVERIFY(cursor.playTimerId != -1);
-        QTRY_VERIFY2(shown >= 20, qPrintable(QStringLiteral("%1 frames after going unlimited").arg(shown)));
+        QTRY_VERIFY2(shown >= before + 20, qPrintable(QStringLiteral("%1 frames after going unlimited").arg(shown - before)));
         cursor.setPaused(true);
     }
 

@@ -257,8 +257,8 @@ private Q_SLOTS:
         const HeldKey::Outcome outcome = key.run(events, true);
 
         // Local times: the press came within 1 ms, so each repeat is taken
-        // as generated 1 ms before it was; repeats arrive 3 ms after they
-        // are generated. Action 1 runs 1..121, repeats 30, 70, 110 queued
+        // as generated 1 ms later than it was; repeats arrive 3 ms after
+        // they are generated. Action 1 runs 1..121, repeats 30, 70, 110 queued
         // behind it go; 150 finds the window idle (153..273); 190, 230 and
         // 270 go; 310 acts (313..433), and so on: every fourth repeat acts.
         const QList<int64_t> expectedStarts{1, 153, 313, 473, 633};
@@ -467,30 +467,39 @@ private Q_SLOTS:
     void clockStall_data()
     {
         QTest::addColumn<int>("lateMs");      // how late frame 1 is shown
-        QTest::addColumn<int>("nextWaitMs");  // wait for frame 2 after showing it
+        QTest::addColumn<int>("nextWaitMs");  // wait for frame 2 after showing frame 1
+        QTest::addColumn<int>("thenWaitMs");  // wait for frame 3 after showing frame 2 when due
 
-        // 30 fps: frame 1 due at 33.3 ms, frame 2 at 66.7 ms.
-        QTest::newRow("on time") << 0 << 34;
-        QTest::newRow("10 ms late: next comes sooner") << 10 << 24;
-        QTest::newRow("30 ms late: still on schedule") << 30 << 4;
-        QTest::newRow("40 ms late: restarts from now") << 40 << 34;
-        QTest::newRow("60 ms late: restarts from now") << 60 << 34;
-        QTest::newRow("200 ms stall: restarts from now") << 200 << 34;
-        QTest::newRow("5 s stall: restarts from now") << 5000 << 34;
+        // 30 fps: frame 1 due at 33.3 ms, frame 2 at 66.7 ms, frame 3 at 100 ms.
+        // Frame 2 is shown when the (rounded up) wait runs out, at 67.3 ms:
+        // on schedule, frame 3 then follows 32.7 ms later.
+        QTest::newRow("on time") << 0 << 34 << 33;
+        QTest::newRow("10 ms late: next comes sooner") << 10 << 24 << 33;
+        QTest::newRow("30 ms late: still on schedule") << 30 << 4 << 33;
+        // Later than a period: one frame at once, then a period each, no burst.
+        QTest::newRow("40 ms late: goes on from now") << 40 << 0 << 34;
+        QTest::newRow("60 ms late: goes on from now") << 60 << 0 << 34;
+        QTest::newRow("200 ms stall: goes on from now") << 200 << 0 << 34;
+        QTest::newRow("5 s stall: goes on from now") << 5000 << 0 << 34;
     }
 
     void clockStall()
     {
         QFETCH(int, lateMs);
         QFETCH(int, nextWaitMs);
+        QFETCH(int, thenWaitMs);
         PlaybackClock clock;
         clock.start(0, 30.0);
         clock.frameShown(0);  // frame 0
-        const int64_t now = 33'333'333 + int64_t(lateMs) * 1'000'000;
+        int64_t now = 33'333'333 + int64_t(lateMs) * 1'000'000;
         QVERIFY(clock.due(now));
         clock.frameShown(now);  // frame 1
-        QVERIFY2(!clock.due(now), "frame 2 is due at once after frame 1: a burst");
         QCOMPARE(clock.msUntilDue(now), nextWaitMs);
+        now += int64_t(nextWaitMs) * 1'000'000;
+        QVERIFY(clock.due(now));
+        clock.frameShown(now);  // frame 2
+        QVERIFY2(!clock.due(now), "frame 3 is due at once after frame 2: a burst");
+        QCOMPARE(clock.msUntilDue(now), thenWaitMs);
     }
 
     // A rate that is not a positive finite number plays as fast as frames
