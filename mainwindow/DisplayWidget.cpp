@@ -212,7 +212,10 @@ QPointF DisplayWidget::fraction(const QMouseEvent *event) const
 void DisplayWidget::mousePressEvent(QMouseEvent *event)
 {
     const QPointF p = fraction(event);
-    if (QGuiApplication::keyboardModifiers() != Qt::ShiftModifier)
+    // Shift and Ctrl drags move or resize the rectangle there is: only a
+    // plain press starts a new one.
+    const Qt::KeyboardModifiers modifiers = QGuiApplication::keyboardModifiers();
+    if (modifiers != Qt::ShiftModifier && modifiers != Qt::ControlModifier)
         editCrop = QRectF(p.x(), p.y(), 0, 0);
     dragPoint = {p.x(), p.y()};
     update();

@@ -55,7 +55,9 @@ bool FrameCursor::showFrame()
         const QMutexLocker locker(&frameMutex);
         if (!paused)
             rawFrame.release();  // playing: always the next frame
-        if (rawFrame.empty())
+        // While paused a frame is read only when one was asked for: a source
+        // that delivered nothing is not asked again until the next move.
+        if (rawFrame.empty() && !(paused && frameShown))
             *grabber >> rawFrame;
         if (rawFrame.empty()) {
             if (!paused) {
@@ -93,7 +95,6 @@ bool FrameCursor::showFrame()
 
 void FrameCursor::refresh()
 {
-    frameShown = false;
     showFrame();
 }
 
@@ -106,14 +107,18 @@ void FrameCursor::step(int frames)
     // The source stands just after the frame on display, so the offsets are
     // one more than the visible step backwards and one less forwards.
     rawFrame.release();
+    frameShown = false;
     if (frames != 1)
         grabber->skip(frames - 1);
     currentFrame = grabber->getPosition();
     if (frames < 0 && currentFrame < 0) {
         grabber->seek(0);
         currentFrame = grabber->getPosition();
-    } else if (frames > 0 && currentFrame > totalFrames) {
-        currentFrame = totalFrames - 1;
+    } else if (frames > 0 && totalFrames > 0 && currentFrame >= totalFrames) {
+        // Past the end the read would deliver nothing and the counter would
+        // name a frame that is not on display: stop at the last frame.
+        grabber->seek(totalFrames - 1);
+        currentFrame = grabber->getPosition();
     }
     if (frames == -1 || frames == 1)
         setPaused(true);
@@ -128,6 +133,7 @@ void FrameCursor::seekToIndex(int32_t frameIndex)
     currentFrame = index;
     grabber->seek(index);
     rawFrame.release();
+    frameShown = false;
     refresh();
 }
 
@@ -137,6 +143,7 @@ void FrameCursor::jumpToFrame(int32_t frameNumber)
         return;
     setPaused(true);
     rawFrame.release();
+    frameShown = false;
     grabber->seek(SeekIndexForFrame(frameNumber, totalFrames));
     currentFrame = grabber->getPosition();
     refresh();

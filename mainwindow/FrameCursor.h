@@ -49,7 +49,8 @@ public:
     int32_t currentFrame = 0;
     int32_t totalFrames = 0;
     bool paused = true;
-    // While paused: the frame asked for is on display, nothing more to fetch.
+    // While paused: the frame asked for was read (or could not be), nothing
+    // more to fetch until the next move.
     bool frameShown = false;
     cv::Mat rawFrame;
     // Output of the pipeline for the frame on display; may share pixels with
@@ -68,7 +69,8 @@ public:
 
     // The four steps of the buttons and keys: -10, -1, +1, +10 frames. One
     // frame back or forward pauses; ten frames keep playing or paused.
-    // Back 10 needs currentFrame >= 11, back 1 needs currentFrame >= 2.
+    // Back 10 needs currentFrame >= 11, back 1 needs currentFrame >= 2;
+    // forward 10 near the end stops at the last frame.
     void step(int frames);
     // Shows frame index `frameIndex` (0-based, clamped to the video); keeps
     // playing or paused (timeline and split-list seeks).

@@ -51,12 +51,13 @@ KeyCommand KeyCommandFor(int key, Qt::KeyboardModifiers modifiers, const KeyBind
     default:
         break;
     }
-    if (key == bindings.Pause)
-        return {KeyAction::TogglePlayback};
     if (key == Qt::Key_Y && modifiers == Qt::ControlModifier)
         return {KeyAction::Redo};
+    // C always copies, even if the settings bind Pause to it.
     if (key == Qt::Key_C)
         return {KeyAction::Copy};
+    if (key == bindings.Pause)
+        return {KeyAction::TogglePlayback};
     const std::pair<int32_t, KeyAction> bound[] = {
         {bindings.FrameBack, KeyAction::StepBack10},
         {bindings.FramePrev, KeyAction::StepBack1},

@@ -74,5 +74,6 @@ struct KeyCommand
 // (a digit, an arrow, Page Up/Down, C) never fires: digits jump to marks 0-9
 // (10-19 with exactly Shift, for layouts whose digits need Shift), Right and
 // Left to the next and previous mark, Page Up / Page Down to the next and
-// previous solve, Ctrl+Y redoes, C (with any modifiers) copies the marks.
+// previous solve, Ctrl+Y redoes, C (with any modifiers) copies the marks;
+// then the bindings, Pause first.
 KeyCommand KeyCommandFor(int key, Qt::KeyboardModifiers modifiers, const KeyBindings &bindings);

@@ -26,10 +26,12 @@ void PlaybackClock::frameShown(int64_t nowNs)
         return;
     }
     nextDueNs_ += periodNs_;
-    // More than a period behind: the schedule restarts from now rather than
-    // showing a burst of frames to make up for the delay.
-    if (nowNs - nextDueNs_ > periodNs_)
-        nextDueNs_ = nowNs + periodNs_;
+    // Behind by more than the frame just shown: the next one is due at once
+    // and the schedule goes on from now. The debt is never more than one
+    // frame, so a stall is not followed by a burst, and a decoder slower
+    // than the rate plays as fast as it can instead of waiting.
+    if (nextDueNs_ < nowNs)
+        nextDueNs_ = nowNs;
 }
 
 double PlaybackRate(double videoFps, double speed)

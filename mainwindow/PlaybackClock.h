@@ -4,11 +4,13 @@
 
 // When the next frame of a playing video is due.
 //
-// Frame n after start() is due at start + n / rate. A frame shown late moves
-// the schedule only when it is more than one frame period late, so a
-// decoder that keeps up plays at exactly the rate on average, and one that
-// stalls (a seek, a slow frame) continues from "now" instead of racing to
-// catch up. Times are in nanoseconds of any monotonic clock.
+// Frame n after start() is due at start + n / rate. A frame shown late by
+// less than a period is made up by the next one, so a decoder that keeps up
+// plays at exactly the rate on average. Later than that, the next frame is
+// due at once and the schedule goes on from then: a stall (a seek, a slow
+// frame) is never followed by a burst of frames racing to catch up, and a
+// decoder slower than the rate plays as fast as it can. Times are in
+// nanoseconds of any monotonic clock.
 class PlaybackClock
 {
 public:

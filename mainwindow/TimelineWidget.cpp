@@ -7,6 +7,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
+namespace {
+
+// Block labels smaller than this are not drawn, in pixels.
+constexpr int kSmallestLabelPixels = 8;
+
+}  // namespace
+
 TimelineWidget::TimelineWidget(QWidget *parent)
     : QWidget(parent)
 {
@@ -97,6 +106,10 @@ void TimelineWidget::paintEvent(QPaintEvent *)
             QFont bold = font;
             bold.setWeight(QFont::Bold);
             bold.setPointSize(18);
+            // On a low strip the labels shrink to the blocks' height (down
+            // to a legible minimum) rather than spill over them.
+            if (const int blockHeight = H - 12; QFontMetrics(bold).height() > blockHeight)
+                bold.setPixelSize(std::max(kSmallestLabelPixels, blockHeight * 3 / 4));
             painter.setFont(bold);
             const QFontMetrics boldMetrics(bold);
             const auto drawBlock = [&](int x0, int x1, const QBrush &brush, const QString &label) {
@@ -108,7 +121,8 @@ void TimelineWidget::paintEvent(QPaintEvent *)
                 painter.setOpacity(1.0);
                 painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
                 painter.drawLine(x1, 0, x1, H);
-                if (LabelFits(boldMetrics.horizontalAdvance(label), boldMetrics.height(), block.width(), H)) {
+                if (LabelFits(boldMetrics.horizontalAdvance(label), boldMetrics.height(), block.width(),
+                              block.height())) {
                     painter.setPen(QPen(Qt::white, 1, Qt::SolidLine));
                     painter.drawText(block, Qt::AlignCenter | Qt::TextDontClip, label);
                 }
