@@ -1,5 +1,6 @@
 #include "PlaybackClock.h"
 
+#include <algorithm>
 #include <cmath>
 
 void PlaybackClock::start(int64_t nowNs, double framesPerSecond)
@@ -26,11 +27,12 @@ void PlaybackClock::frameShown(int64_t nowNs)
         return;
     }
     nextDueNs_ += periodNs_;
-    // Behind by more than the frame just shown: the next one is due at once
-    // and the schedule goes on from now. The debt is never more than one
-    // frame, so a stall is not followed by a burst, and a decoder slower
-    // than the rate plays as fast as it can instead of waiting.
-    if (nextDueNs_ < nowNs)
+    // A short delay (a slow frame, a busy moment) is made up by the frames
+    // after it, so the average rate stays exact. After a longer one the
+    // schedule goes on from now: a stall is not followed by a burst of
+    // frames racing to catch up.
+    const int64_t allowedLagNs = std::max(periodNs_, kAllowedLagNs);
+    if (nowNs - nextDueNs_ > allowedLagNs)
         nextDueNs_ = nowNs;
 }
 

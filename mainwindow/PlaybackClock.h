@@ -4,13 +4,14 @@
 
 // When the next frame of a playing video is due.
 //
-// Frame n after start() is due at start + n / rate. A frame shown late by
-// less than a period is made up by the next one, so a decoder that keeps up
-// plays at exactly the rate on average. Later than that, the next frame is
-// due at once and the schedule goes on from then: a stall (a seek, a slow
-// frame) is never followed by a burst of frames racing to catch up, and a
-// decoder slower than the rate plays as fast as it can. Times are in
-// nanoseconds of any monotonic clock.
+// Frame n after start() is due at start + n / rate. Frames shown late by up
+// to kAllowedLagNs (or one period, if that is longer) are made up by the
+// frames after them, so a decoder that keeps up on average plays at exactly
+// the rate even if some frames take longer. After a longer delay the next
+// frame is due at once and the schedule goes on from then: a stall (a seek)
+// is not followed by a burst of frames racing to catch up, and a decoder
+// slower than the rate plays as fast as it can. Times are in nanoseconds of
+// any monotonic clock.
 class PlaybackClock
 {
 public:
@@ -24,6 +25,9 @@ public:
     bool due(int64_t nowNs) const { return nowNs >= nextDueNs_; }
     // A frame was shown at `nowNs`: schedules the next one.
     void frameShown(int64_t nowNs);
+
+    // How far behind its schedule playback may fall and still catch up.
+    static constexpr int64_t kAllowedLagNs = 100'000'000;
 
 private:
     int64_t periodNs_ = 0;
