@@ -121,10 +121,13 @@ void TimelineWidget::paintEvent(QPaintEvent *)
                 painter.setOpacity(1.0);
                 painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
                 painter.drawLine(x1, 0, x1, H);
-                if (LabelFits(boldMetrics.horizontalAdvance(label), boldMetrics.height(), block.width(),
-                              block.height())) {
+                // Only the part of the block inside the strip counts: marks
+                // past the end of the video put the rest out of sight.
+                const QRect visible = block.intersected(QRect(0, 0, W, H));
+                if (LabelFits(boldMetrics.horizontalAdvance(label), boldMetrics.height(), visible.width(),
+                              visible.height())) {
                     painter.setPen(QPen(Qt::white, 1, Qt::SolidLine));
-                    painter.drawText(block, Qt::AlignCenter | Qt::TextDontClip, label);
+                    painter.drawText(visible, Qt::AlignCenter | Qt::TextDontClip, label);
                 }
             };
             for (int k = 0; k < int(solves.size()); ++k) {

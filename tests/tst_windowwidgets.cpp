@@ -657,6 +657,12 @@ private Q_SLOTS:
                                                       << QList<int>{100, 400} << QList<int>{440, 490};
         QTest::newRow("short steps of the current solve") << std::vector<Marks>{{100, 104, 108, 400}} << 0
                                                           << QList<int>{108, 400} << QList<int>{100, 108};
+        // Marks past the end of the video (a splits file of a longer take):
+        // the label goes in the middle of what can be seen of the block.
+        QTest::newRow("solve running past the end") << std::vector<Marks>{{10, 20}, {350, 900}} << 0
+                                                    << QList<int>{350, 560} << QList<int>{10, 20};
+        QTest::newRow("solve mostly past the end") << std::vector<Marks>{{10, 20}, {570, 900}} << 0
+                                                   << QList<int>{} << QList<int>{10, 20, 570, 600};
         QTest::newRow("current solve among short ones") << std::vector<Marks>{{50, 60}, {70, 80}, {100, 400}} << 2
                                                         << QList<int>{100, 400} << QList<int>{50, 60, 70, 80};
     }
