@@ -145,8 +145,14 @@ void DisplayWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
-    if (displayPixmap.isNull())
+    if (displayPixmap.isNull()) {
+        // Messages are shown over a picture; without one they would pile
+        // up and keep the fade timer running.
+        messages.clear();
+        messageCounters.clear();
+        fadeTimer.stop();
         return;
+    }
     const QSizeF fitted = pictureSize();
     const int w = int(fitted.width());
     const int h = int(fitted.height());
@@ -215,6 +221,7 @@ void DisplayWidget::mousePressEvent(QMouseEvent *event)
     // Shift and Ctrl drags move or resize the rectangle there is: only a
     // plain press starts a new one.
     const Qt::KeyboardModifiers modifiers = QGuiApplication::keyboardModifiers();
+    cropAtPress = editCrop;
     if (modifiers != Qt::ShiftModifier && modifiers != Qt::ControlModifier)
         editCrop = QRectF(p.x(), p.y(), 0, 0);
     dragPoint = {p.x(), p.y()};
@@ -255,7 +262,8 @@ void DisplayWidget::mouseReleaseEvent(QMouseEvent *event)
         editCrop = QRectF(0, 0, 1, 1);
     dragPoint = {-1.0, -1.0};
     update();
-    Q_EMIT cropEdited();
+    if (editCrop != cropAtPress)
+        Q_EMIT cropEdited();
 }
 
 void DisplayWidget::mouseDoubleClickEvent(QMouseEvent *)

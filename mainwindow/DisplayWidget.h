@@ -62,7 +62,7 @@ public:
     int32_t messageLifetime = 10;
 
 Q_SIGNALS:
-    // The user finished a press-drag-release on the picture (the crop may have changed).
+    // A press-drag-release on the picture changed the crop rectangle.
     void cropEdited();
     // Double-click: hide or show the side pane.
     void interfaceToggleRequested();
@@ -81,6 +81,8 @@ private:
     QPointF fraction(const QMouseEvent *event) const;
 
     cv::Mat frame;
+    // The rectangle before the current press, to tell whether a drag changed it.
+    QRectF cropAtPress;
     bool smoothScaling = true;
     bool cropApplied = false;
     bool keepAspect = true;

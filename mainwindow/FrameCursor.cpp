@@ -114,9 +114,11 @@ void FrameCursor::step(int frames)
     if (frames < 0 && currentFrame < 0) {
         grabber->seek(0);
         currentFrame = grabber->getPosition();
-    } else if (frames > 0 && totalFrames > 0 && currentFrame >= totalFrames) {
-        // Past the end the read would deliver nothing and the counter would
-        // name a frame that is not on display: stop at the last frame.
+    } else if (frames == 10 && totalFrames > 0 && currentFrame >= totalFrames) {
+        // The skip stopped at the end, where the read would deliver nothing
+        // and the counter would name a frame that is not on display: stop at
+        // the last frame. (A single step reads on, so that frames past an
+        // estimated count stay reachable.)
         grabber->seek(totalFrames - 1);
         currentFrame = grabber->getPosition();
     }

@@ -78,8 +78,7 @@ Framewright::Framewright(const QString &path, QWidget *parent)
     if (!opened.isEmpty())
         OpenVideo(opened);
     setAcceptDrops(true);
-    LoadKeyBindings();
-    installEventFilter(this);
+    SetUpKeyboard();
 }
 
 Framewright::~Framewright()
@@ -130,6 +129,11 @@ void Framewright::SetUpPlayer()
 void Framewright::SetUpConnections()
 {
     connect(ui->fpsSpin, &QDoubleSpinBox::valueChanged, this, &Framewright::UpdateFPS);
+    // Enter in the FPS box ends typing: the keys step through the video again.
+    connect(ui->fpsSpin, &QDoubleSpinBox::editingFinished, this, [this] {
+        if (ui->fpsSpin->hasFocus())
+            ui->displayWidget->setFocus(Qt::OtherFocusReason);
+    });
     connect(ui->brightnessSlider, &QSlider::valueChanged, this, &Framewright::Update);
     connect(ui->enhanceCombo, &QComboBox::currentIndexChanged, this, &Framewright::Update);
     connect(ui->samplingCombo, &QComboBox::currentIndexChanged, this, &Framewright::Update);

@@ -128,6 +128,8 @@ private:
     void SetUpForm();
     void SetUpPlayer();
     void SetUpConnections();
+    // Key bindings, the key filter, and keys back to the window after typing in a text field.
+    void SetUpKeyboard();
     void ApplySettings();
     void WriteSettings();
     void SaveOnShutdown();

@@ -32,14 +32,53 @@ int64_t monotonicMs()
     return clock.elapsed();
 }
 
+bool isTextField(const QObject *widget)
+{
+    return qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget);
+}
+
 // Keys typed into a text field (the FPS box, a line edit) belong to it.
 bool typingIntoTextField()
 {
-    QWidget *focus = QApplication::focusWidget();
-    return qobject_cast<QLineEdit *>(focus) || qobject_cast<QAbstractSpinBox *>(focus);
+    return isTextField(QApplication::focusWidget());
 }
 
+// Ends typing in a text field of `window` when the user clicks anywhere else
+// in it: the controls take no focus from a click, so without this the keys
+// would stay in the FPS box after a click on a button or the timeline.
+class TextFieldFocusReturn : public QObject
+{
+public:
+    TextFieldFocusReturn(QWidget *window, QWidget *keyTarget)
+        : QObject(window), window(window), keyTarget(keyTarget)
+    {
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+            auto *pressed = static_cast<QWidget *>(watched);
+            QWidget *focus = QApplication::focusWidget();
+            if (isTextField(focus) && pressed->window() == window && pressed != focus && !focus->isAncestorOf(pressed)
+                && !(pressed->focusPolicy() & Qt::ClickFocus))
+                keyTarget->setFocus(Qt::MouseFocusReason);
+        }
+        return false;
+    }
+
+private:
+    QWidget *window;
+    QWidget *keyTarget;
+};
+
 }  // namespace
+
+void Framewright::SetUpKeyboard()
+{
+    LoadKeyBindings();
+    installEventFilter(this);
+    qApp->installEventFilter(new TextFieldFocusReturn(this, ui->displayWidget));
+}
 
 bool Framewright::eventFilter(QObject *watched, QEvent *event)
 {
@@ -67,8 +106,10 @@ bool Framewright::eventFilter(QObject *watched, QEvent *event)
 void Framewright::changeEvent(QEvent *event)
 {
     // Releases of keys held while the window loses the focus go elsewhere.
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
         keyPresses->clear();
+        ui->splitRemoveButton->setText(tr("Remove"));
+    }
     QMainWindow::changeEvent(event);
 }
 
@@ -87,6 +128,11 @@ bool Framewright::HandleKeyRelease(QKeyEvent *event)
     // The key as it was pressed: Shift or Ctrl may have been let go first.
     const KeyStroke stroke = keyPresses->released(event->nativeScanCode(), event->key(), event->modifiers());
     if (typingIntoTextField())
+        return false;
+    // The press of a Ctrl or Alt chord was taken by a menu shortcut (Ctrl+A
+    // opens the analyser): its release must not step a frame as well.
+    if (!stroke.pressSeen && event->nativeScanCode() != 0
+        && (stroke.modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         return false;
     const KeyCommand command = KeyCommandFor(stroke.key, stroke.modifiers, *keyBindings);
     if (command.action == KeyAction::None)

@@ -60,8 +60,9 @@ void Framewright::ShowPicture()
     ui->displayWidget->setTimeText(time);
     ui->displayWidget->setFrame(player->processedFrame, player->paused);
     ui->displayWidget->setCropApplied(ui->cropPreviewCheck->isChecked());
-    ui->timelineWidget->update();
-    if (!player->paused) {
+    if (player->paused) {
+        ui->timelineWidget->update();
+    } else {
         // While playing, each decoded frame is put on the screen before the
         // next one is read; update() alone would let the two drift apart.
         ui->displayWidget->repaint();

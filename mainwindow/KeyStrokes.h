@@ -10,6 +10,9 @@ struct KeyStroke
 {
     int key = 0;
     Qt::KeyboardModifiers modifiers;
+    // Whether the press was seen: a chord whose press a menu shortcut took
+    // (Ctrl+E, Ctrl+A) reaches the window only with its release.
+    bool pressSeen = false;
 };
 
 // Matches each key release to its press by the native scan code, so that a
@@ -54,6 +57,9 @@ public:
     bool accept(uint64_t eventMs, int64_t localNowMs, bool autoRepeat);
     // The action of an accepted event finished at local time `localNowMs`.
     void finished(int64_t localNowMs) { lastFinishedMs_ = localNowMs; }
+
+    // A jump of the window system's clock larger than this restarts the estimate.
+    static constexpr int64_t kClockJumpMs = 10000;
 
 private:
     bool haveOffset_ = false;

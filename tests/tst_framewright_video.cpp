@@ -124,6 +124,10 @@ private Q_SLOTS:
     void keys_typedIntoTheFpsBoxStayThere();
     void layout_800x600NoOverlapWholeTimeText();
     void demo_marksInsideTheDemoClip();
+    void keys_chordTakenByAMenuShortcutActsOnce();
+    void keys_backToTheWindowAfterTheFpsBox();
+    void display_messagesWithoutAPictureDoNotPileUp();
+    void playback_timelinePaintedOncePerFrame();
 };
 
 void TestFramewrightVideo::initTestCase()
@@ -696,6 +700,94 @@ void TestFramewrightVideo::demo_marksInsideTheDemoClip()
         for (int32_t mark : marks)
             QVERIFY2(mark >= 1 && mark <= 12 * 30, qPrintable(QString::number(mark)));
     }
+}
+
+void TestFramewrightVideo::keys_chordTakenByAMenuShortcutActsOnce()
+{
+    Framewright w(copyClip(QStringLiteral("chord.avi")));
+    key(w, Qt::Key_E);
+    QCOMPARE(frame(w), 11);
+    // Ctrl+A opens the analyser through its menu shortcut, which takes the
+    // press: only the release (scan code 38) reaches the window. Bound to
+    // "back 1 frame", it must not step as well.
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::ControlModifier, 38, 0, 0);
+    QApplication::sendEvent(&w, &release);
+    QCOMPARE(frame(w), 11);
+    // A plain A, pressed and released, still steps.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0, 0);
+    QKeyEvent plain(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, 38, 0, 0);
+    QApplication::sendEvent(&w, &press);
+    QApplication::sendEvent(&w, &plain);
+    QCOMPARE(frame(w), 10);
+}
+
+void TestFramewrightVideo::keys_backToTheWindowAfterTheFpsBox()
+{
+    Framewright w(copyClip(QStringLiteral("fpsfocus.avi")));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QApplication::setActiveWindow(&w);
+    // A click on a button (which takes no focus) ends typing in the FPS box.
+    ui(w).fpsSpin->setFocus();
+    QTRY_VERIFY(ui(w).fpsSpin->hasFocus());
+    QTest::mouseClick(ui(w).frameNextButton, Qt::LeftButton);
+    QCOMPARE(frame(w), 2);
+    QVERIFY(!ui(w).fpsSpin->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D);
+    QCOMPARE(frame(w), 3);
+    // So does Enter in the box.
+    ui(w).fpsSpin->setFocus();
+    QTRY_VERIFY(ui(w).fpsSpin->hasFocus());
+    QTest::keyClick(ui(w).fpsSpin, Qt::Key_Return);
+    QVERIFY(!ui(w).fpsSpin->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D);
+    QCOMPARE(frame(w), 4);
+    // A click on the picture that draws nothing leaves the marks saved.
+    QVERIFY(!w.windowTitle().endsWith(QLatin1Char('*')));
+    QTest::mouseClick(ui(w).displayWidget, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    QVERIFY(!w.windowTitle().endsWith(QLatin1Char('*')));
+}
+
+void TestFramewrightVideo::display_messagesWithoutAPictureDoNotPileUp()
+{
+    Framewright w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.on_actionCopy_to_Clipboard_triggered();
+    w.on_actionUndo_triggered();
+    QTRY_VERIFY(messages(w).isEmpty());
+    // Opened afterwards, the first frame shows no stale messages.
+    w.OpenVideo(copyClip(QStringLiteral("nomessages.avi")));
+    QVERIFY(messages(w).isEmpty());
+}
+
+void TestFramewrightVideo::playback_timelinePaintedOncePerFrame()
+{
+    // Counts the paints a widget receives.
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                ++paints;
+            return false;
+        }
+    };
+    Framewright w(copyClip(QStringLiteral("paints.avi")));
+    w.resize(640, 480);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTest::qWait(50);
+    PaintCounter counter;
+    ui(w).timelineWidget->installEventFilter(&counter);
+    int pictures = 0;
+    connect(w.player.get(), &FrameCursor::pictureChanged, &counter, [&pictures] { ++pictures; });
+    ui(w).playbackRateCheck->setChecked(false);
+    w.on_pauseButton_clicked();
+    QTRY_VERIFY(pictures >= 30);
+    w.on_pauseButton_clicked();
+    QVERIFY2(counter.paints <= pictures + 2, qPrintable(QStringLiteral("%1 paints for %2 pictures").arg(counter.paints).arg(pictures)));
 }
 
 QTEST_MAIN(TestFramewrightVideo)
