@@ -76,6 +76,8 @@ void DisplayWidget::showMessage(const QString &text)
 
 void DisplayWidget::setCropApplied(bool applied)
 {
+    if (applied == cropApplied)
+        return;
     cropApplied = applied;
     update();
 }

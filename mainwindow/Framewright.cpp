@@ -93,9 +93,11 @@ void Framewright::SetUpForm()
     ui->setupUi(this);
     ui->tabWidget->setCurrentIndex(0);
     ui->samplingCombo->setCurrentIndex(0);
-    // The time label is as wide as its longest text, so that it is never cut.
+    // The time label is as wide as its longest text, so that it is never cut,
+    // and keeps that width, so that a new text on every played frame does not
+    // lay the window out again.
     const QFontMetrics metrics(ui->timeLabel->font());
-    ui->timeLabel->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00:00:000 (0000000)")));
+    ui->timeLabel->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("00:00:000 (0000000)")));
     ui->timeLabel->setText(::TimeString(0, ui->fpsSpin->value()));
 }
 

@@ -100,7 +100,7 @@ void TimelineWidget::paintEvent(QPaintEvent *)
     // as grey blocks. A label is drawn only where it fits inside its block,
     // so that neighbouring solves do not print over each other.
     if (solveModel) {
-        const std::vector<Marks> solves = solveModel->solves();
+        const std::vector<Marks> &solves = solveModel->solves();
         const int current = solveModel->currentSolve();
         if (current >= 0 && current < int(solves.size())) {
             QFont bold = font;
