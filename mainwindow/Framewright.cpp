@@ -86,6 +86,12 @@ Framewright::~Framewright()
     SaveOnShutdown();
     player->setSource(nullptr);
     WriteSettings();
+    // The base destructor hides and deletes the widgets after the members
+    // (the form, the player, the model) are gone, and that still emits
+    // signals: the FPS box reports the end of editing when it loses the
+    // focus. None of them may reach this window's slots or lambdas any more.
+    for (QObject *child : findChildren<QObject *>())
+        disconnect(child, nullptr, this, nullptr);
 }
 
 void Framewright::SetUpForm()
