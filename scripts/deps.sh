@@ -11,11 +11,16 @@ FRAMEWRIGHT_PACKAGES=(
     xvfb xauth libx11-dev libxtst-dev
 )
 
+# The sanitizer and fuzzing builds: clang, its sanitizer and libFuzzer
+# runtimes, and the symbolizer for readable reports.
+FRAMEWRIGHT_CLANG_PACKAGES=(clang libclang-rt-14-dev llvm)
+
 framewright_die() {
     echo "framewright: $*" >&2
     exit 1
 }
 
+# Installs FRAMEWRIGHT_PACKAGES and the packages named as arguments.
 framewright_install_deps() {
     if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
         framewright_die "this set-up script needs a Debian or Ubuntu system (apt-get and dpkg).
@@ -25,7 +30,7 @@ Install CMake 3.25+, a C++20 compiler and Qt 6 (Core, Gui, Widgets, Test) yourse
 
     local missing=()
     local pkg
-    for pkg in "${FRAMEWRIGHT_PACKAGES[@]}"; do
+    for pkg in "${FRAMEWRIGHT_PACKAGES[@]}" "$@"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$pkg")
         fi
@@ -45,6 +50,8 @@ Install CMake 3.25+, a C++20 compiler and Qt 6 (Core, Gui, Widgets, Test) yourse
         || framewright_die "could not install: ${missing[*]}. Qt 6 packages need Debian 12 (bookworm) / Ubuntu 22.04 or newer."
 }
 
+# framewright_build DIR [cmake options...]: configures (RelWithDebInfo unless an
+# option says otherwise) and builds everything in DIR.
 framewright_build() {
     local build_dir="$1"
     shift
