@@ -122,6 +122,7 @@ public:
 private:
     friend class TestFramewright;
     friend class TestFramewrightVideo;
+    friend class TestX11Random;
     friend class WindowBenchmark;
 
     // Set-up, in the order the constructor runs them.

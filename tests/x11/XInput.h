@@ -27,6 +27,9 @@ public:
     bool isOpen() const { return display != nullptr; }
     QString error() const { return failure; }
 
+    // Whether the server's keymap has a key for `keysym` (sending one it has
+    // not is an X protocol error).
+    bool hasKey(unsigned long keysym) { return display && keycode(keysym) != 0; }
     void keyDown(unsigned long keysym);
     void keyUp(unsigned long keysym);
     // Down, then up.
