@@ -496,6 +496,12 @@ int main(int argc, char *argv[])
 {
     const bool haveDisplay = !qEnvironmentVariableIsEmpty("DISPLAY");
     qputenv("QT_QPA_PLATFORM", haveDisplay ? "xcb" : "offscreen");
+    // QtTest stops a test function after 5 minutes; a long run gets time by
+    // its length (events take about 25 ms here, far more under the sanitizers).
+    if (qEnvironmentVariableIsEmpty("QTEST_FUNCTION_TIMEOUT")) {
+        const qint64 events = environmentNumber("FRAMEWRIGHT_RANDOM_EVENTS", kDefaultEvents);
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(std::max<qint64>(300'000, events * 200)));
+    }
     QApplication app(argc, argv);
     TestX11Random test(haveDisplay);
     return QTest::qExec(&test, argc, argv);
