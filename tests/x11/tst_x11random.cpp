@@ -157,6 +157,7 @@ private:
     std::deque<QString> history;
     int dialogsClosed = 0;
     QElapsedTimer sinceEvent;
+    bool closing = false;
     int counts[4] = {};  // keys, mouse, actions, pauses
 
     int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
@@ -363,6 +364,12 @@ void TestX11Random::closeStrayWindows()
     if (sinceEvent.isValid() && sinceEvent.elapsed() > kHungMs)
         qFatal("no event finished for %lld s; last events: %s", sinceEvent.elapsed() / 1000,
                qPrintable(recentEvents()));
+    // Hiding a window can spin the event loop, and this timer with it: a
+    // second close of a dialog that is closing leaves it on screen.
+    if (closing)
+        return;
+    closing = true;
+    auto done = qScopeGuard([this] { closing = false; });
     // A key can reach a menu shortcut that opens a dialog (Ctrl+O, Ctrl+D,
     // ...) or a question (removing a solve with marks): answer "no".
     for (int round = 0; round < 10; ++round) {
@@ -388,6 +395,8 @@ void TestX11Random::closeStrayWindows()
             dialog->reject();
         else
             stray->close();
+        if (stray->isVisible())
+            stray->hide();
     }
 }
 
