@@ -292,6 +292,10 @@ void Framewright::on_actionCross_Calculator_triggered()
 {
     if (!crossCalculatorDialog)
         crossCalculatorDialog = std::make_unique<CrossCalculatorDialog>();
+    // Modal from the moment it is shown: exec() on a dialog that is already
+    // visible leaves it modeless, and the window would take keys and clicks
+    // (another Ctrl+F, closing) while this call waits in the dialog's loop.
+    crossCalculatorDialog->setWindowModality(Qt::ApplicationModal);
     crossCalculatorDialog->show();
     crossCalculatorDialog->raise();
     crossCalculatorDialog->exec();

@@ -528,9 +528,10 @@ private Q_SLOTS:
         // Rows: a pair, an empty row, rotations only, and the empty row after the last line feed.
         const QString input = QStringLiteral("R U R' U'\n\nx2 // cross\n");
         QStringList seen;  // title, mode, input and output as shown, output after pressing `button`
+        bool modal = false;  // whether the window's input was blocked while the dialog was open
         const auto open = [&](int mode, const char *button) {
             seen.clear();
-            // The dialog is shown before its event loop starts, so it never becomes the modal widget.
+            modal = false;
             const auto shown = [&w]() -> QWidget * {
                 QDialog *dialog = w.crossCalculatorDialog.get();
                 return dialog && dialog->isVisible() ? dialog : nullptr;
@@ -540,6 +541,7 @@ private Q_SLOTS:
                 auto *output = dialog->findChild<QPlainTextEdit *>(QStringLiteral("output"));
                 auto *modes = dialog->findChild<QComboBox *>(QStringLiteral("computeCombo"));
                 QVERIFY(edit && output && modes);
+                modal = QApplication::activeModalWidget() == dialog;
                 seen << dialog->windowTitle() << QString::number(modes->currentIndex()) << edit->toPlainText()
                      << output->toPlainText();
                 modes->setCurrentIndex(mode < 0 ? modes->currentIndex() : mode);
@@ -551,6 +553,7 @@ private Q_SLOTS:
             w.on_actionCross_Calculator_triggered();
         };
         open(-1, "clipboardButton");  // nothing computed yet: computes first
+        QVERIFY2(modal, "the calculator dialog left the main window usable under its event loop");
         QCOMPARE(seen, (QStringList{"Cross Color Calculator", "3", "", "", "4\n0\n0\n0"}));
         QCOMPARE(QGuiApplication::clipboard()->text(), seen.last());
         // Reopening shows the same input and result; another mode recomputes.
