@@ -18,6 +18,7 @@
 #include "SolveModel.h"
 #include "SplitsFile.h"
 #include "TestMedia.h"
+#include "WindowWait.h"
 #include "XInput.h"
 
 #include <QAction>
@@ -96,35 +97,6 @@ const Action kActions[] = {
 
 // An event that takes longer than this has hung the window.
 constexpr qint64 kHungMs = 30000;
-
-// The 1-based frame number at the end of a time text "MM:SS:mmm (N)", or -1.
-int frameNumberOf(const QString &text)
-{
-    static const QRegularExpression pattern(QStringLiteral("\\((\\d+)\\)\\s*$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
-
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-void spin(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    } while (timer.elapsed() < ms);
-}
 
 int environmentNumber(const char *name, int fallback)
 {

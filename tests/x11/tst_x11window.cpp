@@ -13,6 +13,7 @@
 
 #include "Framewright.h"
 #include "TestMedia.h"
+#include "WindowWait.h"
 #include "XInput.h"
 
 #include <QAbstractButton>
@@ -138,36 +139,6 @@ Action listRow(int row, int expected)
     a.number = row;
     a.expected = expected;
     return a;
-}
-
-// The 1-based frame number at the end of a time text "MM:SS:mmm (N)", or -1.
-int frameNumberOf(const QString &text)
-{
-    static const QRegularExpression pattern(QStringLiteral("\\((\\d+)\\)\\s*$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
-
-// Spins the event loop until `done` holds or `timeoutMs` passes.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-// Spins the event loop for `ms` whatever happens.
-void spin(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 QString describeIndex(int index)
