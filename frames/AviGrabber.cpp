@@ -1,5 +1,10 @@
 #include "AviGrabber.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
@@ -52,9 +57,6 @@ constexpr int32_t kReadAheadFrames = 32;
 constexpr int32_t kBackOffGrowth = 8;
 // Capture rate requested after reads and seeks; the FFmpeg backend ignores it.
 constexpr double kRequestedRate = 25.0;
-// Size reported when the capture cannot tell.
-constexpr int32_t kFallbackWidth = 800;
-constexpr int32_t kFallbackHeight = 448;
 // Capture frame rates above this are not plausible (raw streams report 1.2e6).
 constexpr double kMaxPlausibleFps = 1000.0;
 constexpr int32_t kUnknown = -1;
@@ -68,10 +70,12 @@ int32_t toCount(double value)
     return int32_t(value);
 }
 
+} // namespace
+
 // The total frame count (dwTotalFrames, bytes 48..51, little-endian) of a RIFF
 // AVI file's main header. 0 for a file that is not such a file; nullopt when
 // the file cannot be opened at all.
-std::optional<uint32_t> aviHeaderFrameCount(const std::string &path)
+std::optional<uint32_t> AviGrabber::headerFrameCount(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -91,8 +95,6 @@ std::optional<uint32_t> aviHeaderFrameCount(const std::string &path)
     return byte(48) | byte(49) << 8 | byte(50) << 16 | byte(51) << 24;
 }
 
-} // namespace
-
 struct AviGrabber::Impl
 {
     std::string path;
@@ -108,6 +110,8 @@ struct AviGrabber::Impl
     int32_t captureNext = kUnknown; // index of the frame the capture delivers next
     bool seekUnreliable = false;   // a capture seek landed on a wrong frame
     int32_t startLanding = kUnknown; // where a capture seek to the start lands
+    QString error;                 // why nothing can be read, or why the last read failed
+    ReadResult last = ReadResult::Delivered;
 
     void open();
     int32_t countByReading();
@@ -205,13 +209,9 @@ void AviGrabber::Impl::open()
         fps = std::isfinite(rate) && rate > 0.0 && rate <= kMaxPlausibleFps ? float(rate) : 0.0f;
         captureNext = 0;
     }
-    if (height == 0)
-        height = kFallbackHeight;
-    if (width == 0)
-        width = kFallbackWidth;
 
     if (frameCount == 0) {
-        const std::optional<uint32_t> headerCount = aviHeaderFrameCount(path);
+        const std::optional<uint32_t> headerCount = AviGrabber::headerFrameCount(path);
         if (!headerCount) {
             std::printf("cannot open input file %s\n", path.c_str());
             std::fflush(stdout);
@@ -224,6 +224,18 @@ void AviGrabber::Impl::open()
 
     position = 0;
     loop = true;
+
+    const QString shownPath = QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path)));
+    if (!opened) {
+        // Without a capture nothing can be read, whatever an AVI header says.
+        frameCount = 0;
+        width = height = 0;
+        error = QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(path)))
+                    ? QCoreApplication::translate("AviGrabber", "%1 cannot be read as a video.").arg(shownPath)
+                    : QCoreApplication::translate("AviGrabber", "%1 does not exist.").arg(shownPath);
+    } else if (frameCount == 0) {
+        error = QCoreApplication::translate("AviGrabber", "%1 holds no frame.").arg(shownPath);
+    }
 }
 
 int32_t AviGrabber::Impl::countByReading()
@@ -352,8 +364,10 @@ int32_t AviGrabber::getFrameCount()
 
 AviGrabber &AviGrabber::operator>>(cv::Mat &frame)
 {
-    if (!d->capture)
+    if (!d->capture || !d->opened) {
+        d->last = ReadResult::Error;
         return *this;
+    }
     if (d->position >= d->frameCount) {
         if (!d->loop)
             return *this;
@@ -391,6 +405,15 @@ AviGrabber &AviGrabber::operator>>(cv::Mat &frame)
         d->position = 0;
     }
     d->requestRate();
+    if (frame.empty()) {
+        d->last = ReadResult::Error;
+        d->error = QCoreApplication::translate("AviGrabber", "Frame %1 of %2 cannot be decoded.")
+                       .arg(d->position + 1)
+                       .arg(QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(d->path))));
+    } else {
+        d->last = ReadResult::Delivered;
+        d->error.clear();
+    }
     if (d->position < std::numeric_limits<int32_t>::max())
         ++d->position;
     return *this;
@@ -398,11 +421,8 @@ AviGrabber &AviGrabber::operator>>(cv::Mat &frame)
 
 void AviGrabber::seek(int32_t frameIndex)
 {
-    const int32_t index = std::max<int32_t>(frameIndex, 0);
-    if (index == d->position)
-        return;
     // The capture follows on the next read.
-    d->position = std::min(index, d->frameCount);
+    d->position = d->frameCount > 0 ? ClampFrameTarget(frameIndex, d->frameCount) : 0;
 }
 
 void AviGrabber::skip(int32_t delta)
@@ -410,12 +430,8 @@ void AviGrabber::skip(int32_t delta)
     if (delta == 0)
         return;
     const int32_t old = d->position;
-    int64_t next = int64_t(old) + delta;
-    if (next >= d->frameCount)
-        next = int64_t(d->frameCount) - 1;
-    if (next < 0)
-        next = 0;
-    d->position = int32_t(next);
+    const int32_t next = d->frameCount > 0 ? ClampFrameTarget(int64_t(old) + delta, d->frameCount) : 0;
+    d->position = next;
     // One frame forward: read it and drop it, as playback would.
     if (next == int64_t(old) + 1 && d->captureNext == old && d->capture)
         d->readForward(1);
@@ -429,6 +445,21 @@ float AviGrabber::getFps()
 int32_t AviGrabber::getPosition()
 {
     return d->position;
+}
+
+bool AviGrabber::isOpen() const
+{
+    return d->opened && d->frameCount > 0;
+}
+
+QString AviGrabber::errorString() const
+{
+    return d->error;
+}
+
+ReadResult AviGrabber::lastRead() const
+{
+    return d->last;
 }
 
 void AviGrabber::close()

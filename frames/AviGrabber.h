@@ -2,7 +2,9 @@
 
 #include "FrameGrabber.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // Frame source reading a video through OpenCV's capture class. Positions are
@@ -26,6 +28,14 @@ public:
     float getFps() override;
     int32_t getPosition() override;
     void close() override;
+    bool isOpen() const override;
+    QString errorString() const override;
+    ReadResult lastRead() const override;
+
+    // The total frame count (dwTotalFrames, bytes 48..51, little-endian) of a
+    // RIFF AVI file's main header: 0 for a file that is not such a file,
+    // nullopt when the file cannot be opened at all.
+    static std::optional<uint32_t> headerFrameCount(const std::string &path);
 
 private:
     struct Impl;

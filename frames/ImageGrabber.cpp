@@ -1,5 +1,6 @@
 #include "ImageGrabber.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,6 +44,8 @@ struct ImageGrabber::Impl
     int32_t frameCount = 0;
     QStringList files;    // absolute paths in delivery order
     bool loop = true;     // reading at the end starts again at the first image
+    QString error;        // why the sequence is empty, or why the last read failed
+    ReadResult last = ReadResult::Delivered;
     std::map<int32_t, cv::Mat> cache;
 
     void findSequence(const QString &path);
@@ -61,8 +64,12 @@ void ImageGrabber::Impl::findSequence(const QString &path)
     qsizetype digits = 0;
     while (digits < baseName.size() && baseName.at(baseName.size() - 1 - digits).isDigit())
         ++digits;
-    if (digits == 0)
-        return; // not a numbered image: an empty sequence
+    if (digits == 0) {
+        error = QCoreApplication::translate("ImageGrabber",
+                                            "%1 is not part of a numbered image sequence: its name ends in no digit.")
+                    .arg(QDir::toNativeSeparators(path));
+        return;
+    }
     const QString prefix = baseName.left(baseName.size() - digits);
 
     QString filter = escapeWildcards(prefix) + QLatin1Char('*');
@@ -84,6 +91,9 @@ void ImageGrabber::Impl::findSequence(const QString &path)
     }
     files = ImageGrabber::orderSequence(paths, extension);
     frameCount = int32_t(files.size());
+    if (frameCount == 0)
+        error = QCoreApplication::translate("ImageGrabber", "No image of the sequence of %1 was found.")
+                    .arg(QDir::toNativeSeparators(path));
 }
 
 cv::Mat ImageGrabber::Impl::load(int32_t index) const
@@ -159,8 +169,10 @@ ImageGrabber &ImageGrabber::operator>>(cv::Mat &frame)
         seek(0);
     }
     // An empty or closed sequence has nothing to deliver.
-    if (d->position < 0 || d->position >= d->files.size())
+    if (d->position < 0 || d->position >= d->files.size()) {
+        d->last = ReadResult::EndOfStream;
         return *this;
+    }
 
     auto cached = d->cache.find(d->position);
     if (cached == d->cache.end()) {
@@ -171,6 +183,15 @@ ImageGrabber &ImageGrabber::operator>>(cv::Mat &frame)
     }
     // A deep copy: the caller may draw into it without touching the cache.
     frame = cached->second.clone();
+    if (frame.empty()) {
+        d->last = ReadResult::Error;
+        d->error = QCoreApplication::translate("ImageGrabber", "The image %1 cannot be read.")
+                       .arg(QDir::toNativeSeparators(d->files.at(d->position)));
+    } else {
+        d->last = ReadResult::Delivered;
+        if (d->frameCount > 0)
+            d->error.clear();
+    }
     if (d->width == 0) {
         d->width = frame.cols;
         d->height = frame.rows;
@@ -181,13 +202,13 @@ ImageGrabber &ImageGrabber::operator>>(cv::Mat &frame)
 
 void ImageGrabber::seek(int32_t frameIndex)
 {
-    d->position = std::clamp(frameIndex, 0, d->frameCount);
+    d->position = d->frameCount > 0 ? ClampFrameTarget(frameIndex, d->frameCount) : 0;
 }
 
 void ImageGrabber::skip(int32_t delta)
 {
-    const int64_t next = int64_t(d->position) + delta;
-    d->position = int32_t(std::clamp<int64_t>(next, 0, d->frameCount));
+    if (delta != 0)
+        d->position = d->frameCount > 0 ? ClampFrameTarget(int64_t(d->position) + delta, d->frameCount) : 0;
 }
 
 float ImageGrabber::getFps()
@@ -198,6 +219,21 @@ float ImageGrabber::getFps()
 int32_t ImageGrabber::getPosition()
 {
     return d->position;
+}
+
+bool ImageGrabber::isOpen() const
+{
+    return !d->files.isEmpty();
+}
+
+QString ImageGrabber::errorString() const
+{
+    return d->error;
+}
+
+ReadResult ImageGrabber::lastRead() const
+{
+    return d->last;
 }
 
 void ImageGrabber::close()

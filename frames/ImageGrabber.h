@@ -19,12 +19,14 @@ public:
     FrameSize getSize() override;
     int32_t getFrameCount() override;
     ImageGrabber &operator>>(cv::Mat &frame) override;
-    // Positions outside the sequence are clamped to [0, frame count].
     void seek(int32_t frameIndex) override;
     void skip(int32_t delta) override;
     float getFps() override;
     int32_t getPosition() override;
     void close() override;
+    bool isOpen() const override;
+    QString errorString() const override;
+    ReadResult lastRead() const override;
 
     // The sequence's files in delivery order.
     QStringList files() const;

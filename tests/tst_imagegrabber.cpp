@@ -199,16 +199,17 @@ private Q_SLOTS:
         // 10 images.
         QTest::newRow("seek inside") << 0 << false << 7 << 7 << 7;
         QTest::newRow("seek to the last image") << 0 << false << 9 << 9 << 9;
-        QTest::newRow("seek to the count wraps on reading") << 0 << false << 10 << 10 << 0;
-        QTest::newRow("seek past the count stops at it") << 3 << false << 25 << 10 << 0;
+        QTest::newRow("seek to the count stops at the last image") << 0 << false << 10 << 9 << 9;
+        QTest::newRow("seek past the count stops at the last image") << 3 << false << 25 << 9 << 9;
         QTest::newRow("seek before the start stops at 0") << 6 << false << -4 << 0 << 0;
         QTest::newRow("seek to the smallest index") << 6 << false << INT32_MIN << 0 << 0;
         QTest::newRow("skip back") << 6 << true << -2 << 4 << 4;
-        QTest::newRow("skip forward") << 2 << true << 9 << 10 << 0;
-        QTest::newRow("skip past the end stops at the count") << 8 << true << 100 << 10 << 0;
+        QTest::newRow("skip forward") << 2 << true << 7 << 9 << 9;
+        QTest::newRow("skip to the count stops at the last image") << 2 << true << 8 << 9 << 9;
+        QTest::newRow("skip past the end stops at the last image") << 8 << true << 100 << 9 << 9;
         QTest::newRow("skip before the start stops at 0") << 3 << true << -11 << 0 << 0;
         QTest::newRow("skip by 0") << 4 << true << 0 << 4 << 4;
-        QTest::newRow("skip by the largest step") << 4 << true << INT32_MAX << 10 << 0;
+        QTest::newRow("skip by the largest step") << 4 << true << INT32_MAX << 9 << 9;
         QTest::newRow("skip by the smallest step") << 4 << true << INT32_MIN << 0 << 0;
     }
 
@@ -295,6 +296,9 @@ private Q_SLOTS:
         for (int i = 0; i < sizes.size(); ++i) {
             QCOMPARE(readNext(grabber), sizes.at(i).isValid() ? i : -1);
             QCOMPARE(grabber.getPosition(), i + 1);
+            // An unreadable image is an error naming it, not the end.
+            QCOMPARE(grabber.lastRead(), sizes.at(i).isValid() ? ReadResult::Delivered : ReadResult::Error);
+            QCOMPARE(grabber.errorString().contains(QStringLiteral("s%1.png").arg(i)), !sizes.at(i).isValid());
         }
         QCOMPARE(QSize(grabber.getSize().width, grabber.getSize().height), expected);
     }
@@ -323,7 +327,10 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(grabber.getFrameCount(), 0);
+        QVERIFY(!grabber.isOpen());
+        QVERIFY(!grabber.errorString().isEmpty() || opened.isEmpty());
         QCOMPARE(readNext(grabber), -2);
+        QCOMPARE(grabber.lastRead(), ReadResult::EndOfStream);
         QCOMPARE(grabber.getPosition(), 0);
         grabber.seek(3);
         QCOMPARE(grabber.getPosition(), 0);
