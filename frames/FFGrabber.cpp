@@ -1,6 +1,8 @@
 #include "FFGrabber.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 
 #include <opencv2/core.hpp>
@@ -17,6 +19,7 @@ extern "C" {
 #include <cstdio>
 #include <limits>
 #include <map>
+#include <vector>
 
 // Frame numbering used throughout this file:
 //
@@ -88,6 +91,22 @@ constexpr int kSeekRetries = 10;
 constexpr int kMaxPacketsWithoutKey = 1000;
 // The largest reordering delay (in frames) an AVI stream is corrected for.
 constexpr int64_t kMaxReorderDelay = 16;
+// Pictures in a row the decoder may fail on before reading is given up.
+constexpr int kMaxFailedPictures = 32;
+// A frame duration this much off the typical one makes the rate variable.
+constexpr double kRateTolerance = 0.01;
+
+QString errorText(int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return QString::fromLocal8Bit(text);
+}
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("FFGrabber", text);
+}
 
 // The decoders' full-range ("JPEG") pixel formats and their ordinary twins.
 AVPixelFormat withoutFullRange(AVPixelFormat format, bool *fullRange)
@@ -150,6 +169,13 @@ struct FFGrabber::Impl
     int64_t position = 0;
     int64_t wanted = 0;
 
+    QString shownPath;  // the file, as the user knows it
+    QString error;      // why it cannot be opened, or why the last read failed
+    ReadResult last = ReadResult::Delivered;
+    bool variableRate = false;
+    int readError = 0;  // the last FFmpeg error (not end of file) met since the read began
+    int failedPictures = 0;
+
     // Decoder state. `lastDecoded` is the index of the last picture the
     // decoder put out; while `primed`, its next picture follows that one in
     // presentation order (it is not after a failed seek).
@@ -162,6 +188,8 @@ struct FFGrabber::Impl
     int packetsWithoutKey = 0;
     int64_t landingTime = AV_NOPTS_VALUE;  // decoding time of the key frame a seek landed on
     int64_t picturesSinceRestart = 0;
+    bool lastTimed = true;       // the last picture carried a time stamp
+    bool restartedAtStart = true; // the decoder was last restarted at the beginning of the file
     // Subtracted from every index: containers that store decoding times only
     // (AVI) stamp each picture late by the decoder's reordering delay.
     int64_t indexOffset = 0;
@@ -175,6 +203,8 @@ struct FFGrabber::Impl
 
     void open(const QString &path);
     void reset();
+    bool probeVariableRate();
+    bool rewind();
 
     int64_t indexOf(const AVFrame *frame) const;
     int64_t seekTimeOf(int64_t index) const;
@@ -198,13 +228,18 @@ struct FFGrabber::Impl
 void FFGrabber::Impl::open(const QString &path)
 {
     const QByteArray localPath = QFile::encodeName(path);
+    shownPath = QDir::toNativeSeparators(path);
 
     AVFormatContext *opened = nullptr;
-    if (avformat_open_input(&opened, localPath.constData(), nullptr, nullptr) != 0)
-        return;  // avformat_open_input frees what it allocated
+    if (const int result = avformat_open_input(&opened, localPath.constData(), nullptr, nullptr); result != 0) {
+        // avformat_open_input frees what it allocated.
+        error = tr("%1 cannot be opened: %2.").arg(shownPath, errorText(result));
+        return;
+    }
     format.reset(opened);
-    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
+    if (const int result = avformat_find_stream_info(format.get(), nullptr); result < 0) {
         format.reset();
+        error = tr("%1 cannot be read as a video: %2.").arg(shownPath, errorText(result));
         return;
     }
     av_dump_format(format.get(), 0, localPath.constData(), 0);
@@ -217,8 +252,10 @@ void FFGrabber::Impl::open(const QString &path)
             break;
         }
     }
-    if (videoStream < 0)
+    if (videoStream < 0) {
+        error = tr("%1 holds no video stream.").arg(shownPath);
         return;
+    }
     stream = format->streams[videoStream];
     // Only the video stream is read; the demuxer may skip the others' data.
     for (unsigned i = 0; i < format->nb_streams; ++i)
@@ -249,38 +286,118 @@ void FFGrabber::Impl::open(const QString &path)
     const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!decoder) {
         std::fprintf(stderr, "Unsupported codec!\n");
+        error = tr("%1: no decoder for its video codec (%2).")
+                    .arg(shownPath, QString::fromLatin1(avcodec_get_name(stream->codecpar->codec_id)));
         return;
     }
     CodecContextPtr context(avcodec_alloc_context3(decoder));
-    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0)
+    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0) {
+        error = tr("%1: the decoder cannot be set up.").arg(shownPath);
         return;
+    }
     context->pkt_timebase = timeBase;
     context->thread_count = 0;  // as many as the machine has
-    if (avcodec_open2(context.get(), decoder, nullptr) < 0)
+    if (const int result = avcodec_open2(context.get(), decoder, nullptr); result < 0) {
+        error = tr("%1: the %2 decoder cannot be opened: %3.")
+                    .arg(shownPath, QString::fromLatin1(decoder->name), errorText(result));
         return;
+    }
     picture.reset(av_frame_alloc());
     packet.reset(av_packet_alloc());
-    if (!picture || !packet)
+    if (!picture || !packet) {
+        error = tr("%1: out of memory.").arg(shownPath);
         return;
-    codec = std::move(context);
-
-    capacity = cacheCapacity(codec->width, codec->height);
-    primed = true;  // the decoder starts at the beginning of the file
-
-    // AVI stores decoding times only: with B-frames every picture carries
-    // the time of the packet that completed it, one reordering delay late.
-    // The first picture of the file is frame 0, so measure the delay on it,
-    // then start again from the beginning.
-    if (format->iformat && std::strcmp(format->iformat->name, "avi") == 0) {
-        if (receivePicture() && lastDecoded > 0 && lastDecoded <= kMaxReorderDelay)
-            indexOffset = lastDecoded;
-        av_seek_frame(format.get(), videoStream, startTime, AVSEEK_FLAG_BACKWARD);
-        avcodec_flush_buffers(codec.get());
-        inputEnded = false;
-        decoderEnded = false;
-        lastDecoded = -1;
-        picturesSinceRestart = 0;
     }
+    codec = std::move(context);
+    capacity = cacheCapacity(codec->width, codec->height);
+
+    // The frame times, from the packets alone (no decoding), then back to
+    // the start.
+    variableRate = probeVariableRate();
+    if (!rewind()) {
+        error = tr("%1 cannot be read from its start.").arg(shownPath);
+        codec.reset();
+        return;
+    }
+
+    // The first picture proves the file decodable and is kept for the first
+    // read. AVI stores decoding times only: with B-frames every picture
+    // carries the time of the packet that completed it, one reordering delay
+    // late. The first picture of the file is frame 0, so the delay is
+    // measured on it.
+    primed = true;
+    restartedAtStart = true;
+    if (!receivePicture()) {
+        error = readError ? tr("%1 holds no frame that can be decoded: %2.").arg(shownPath, errorText(readError))
+                          : tr("%1 holds no frame.").arg(shownPath);
+        codec.reset();
+        frameCount = 0;
+        return;
+    }
+    if (format->iformat && std::strcmp(format->iformat->name, "avi") == 0 && lastDecoded > 0
+        && lastDecoded <= kMaxReorderDelay) {
+        indexOffset = lastDecoded;
+        lastDecoded = 0;
+    }
+    rememberPicture(lastDecoded, picture.get(), lastDecoded);
+    readError = 0;
+}
+
+// Whether the durations of the first frames vary, judged on the presentation
+// times of the first packets (the decoding times where those are missing).
+bool FFGrabber::Impl::probeVariableRate()
+{
+    std::vector<int64_t> presentation;
+    std::vector<int64_t> decoding;
+    bool allTimed = true;
+    bool ended = false;
+    while (int(decoding.size()) < kRateProbeFrames) {
+        if (av_read_frame(format.get(), packet.get()) < 0) {
+            ended = true;
+            break;
+        }
+        if (packet->stream_index == videoStream) {
+            allTimed = allTimed && packet->pts != AV_NOPTS_VALUE;
+            if (packet->pts != AV_NOPTS_VALUE)
+                presentation.push_back(packet->pts);
+            if (packet->dts != AV_NOPTS_VALUE)
+                decoding.push_back(packet->dts);
+        }
+        av_packet_unref(packet.get());
+    }
+    std::vector<int64_t> &times = allTimed ? presentation : decoding;
+    std::sort(times.begin(), times.end());
+    // Frames shown before the last packets read may still be missing from
+    // the end of the list (reordering): leave the end out unless all was read.
+    if (!ended && times.size() > size_t(4 * kMaxReorderDelay))
+        times.resize(times.size() - size_t(kMaxReorderDelay));
+    std::vector<int64_t> durations;
+    for (size_t i = 1; i < times.size(); ++i)
+        if (times[i] > times[i - 1])
+            durations.push_back(times[i] - times[i - 1]);
+    if (durations.size() < 2)
+        return false;
+    std::vector<int64_t> sorted = durations;
+    std::nth_element(sorted.begin(), sorted.begin() + ptrdiff_t(sorted.size() / 2), sorted.end());
+    const double typical = double(sorted[sorted.size() / 2]);
+    // Times in coarse units (milliseconds, say) are off by up to one unit.
+    const double tolerance = std::max(typical * kRateTolerance, 1.0);
+    return std::any_of(durations.begin(), durations.end(),
+                       [&](int64_t duration) { return std::abs(double(duration) - typical) > tolerance; });
+}
+
+// Puts the demuxer and the decoder back at the start of the file.
+bool FFGrabber::Impl::rewind()
+{
+    if (av_seek_frame(format.get(), videoStream, startTime, AVSEEK_FLAG_BACKWARD) < 0
+        && av_seek_frame(format.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
+        return false;
+    avcodec_flush_buffers(codec.get());
+    inputEnded = false;
+    decoderEnded = false;
+    lastDecoded = -1;
+    picturesSinceRestart = 0;
+    return true;
 }
 
 void FFGrabber::Impl::reset()
@@ -335,8 +452,11 @@ int64_t FFGrabber::Impl::keyFrameBefore(int64_t index) const
 bool FFGrabber::Impl::feedPacket()
 {
     for (;;) {
-        if (av_read_frame(format.get(), packet.get()) < 0)
+        if (const int result = av_read_frame(format.get(), packet.get()); result < 0) {
+            if (result != AVERROR_EOF)
+                readError = result;
             return false;
+        }
         if (packet->stream_index != videoStream) {
             av_packet_unref(packet.get());
             continue;
@@ -366,9 +486,17 @@ bool FFGrabber::Impl::receivePicture()
     while (!decoderEnded) {
         const int result = avcodec_receive_frame(codec.get(), picture.get());
         if (result == 0) {
+            lastTimed = picture->best_effort_timestamp != AV_NOPTS_VALUE || picture->pts != AV_NOPTS_VALUE;
             lastDecoded = indexOf(picture.get());
             ++picturesSinceRestart;
+            failedPictures = 0;
             return true;
+        }
+        if (result != AVERROR(EAGAIN) && result != AVERROR_EOF) {
+            // A picture that cannot be decoded; the following ones may be fine.
+            readError = result;
+            if (++failedPictures < kMaxFailedPictures)
+                continue;
         }
         if (result != AVERROR(EAGAIN) || inputEnded) {
             decoderEnded = true;
@@ -407,7 +535,10 @@ Outcome FFGrabber::Impl::decodeUntil(int64_t target, bool checkLanding, cv::Mat 
     bool first = checkLanding;
     while (receivePicture()) {
         const int64_t current = lastDecoded;
-        if (first && current > target)
+        // A first picture without a time stamp cannot be placed after a seek
+        // into the middle of the file (the last pictures of an AVI with
+        // B-frames carry none): as good as landing too late.
+        if (first && (current > target || (!lastTimed && !restartedAtStart)))
             return Outcome::TooLate;
         first = false;
         if (current >= target) {
@@ -431,6 +562,7 @@ Outcome FFGrabber::Impl::decodeUntil(int64_t target, bool checkLanding, cv::Mat 
 // cannot seek there.
 bool FFGrabber::Impl::restartAt(int64_t timestamp, bool backward)
 {
+    restartedAtStart = timestamp <= startTime;
     if (av_seek_frame(format.get(), videoStream, timestamp, backward ? AVSEEK_FLAG_BACKWARD : 0) < 0)
         return false;
     avcodec_flush_buffers(codec.get());
@@ -615,14 +747,17 @@ FrameSize FFGrabber::getSize()
 
 int32_t FFGrabber::getFrameCount()
 {
-    return d->format ? d->frameCount : 0;
+    return d->codec ? d->frameCount : 0;
 }
 
 FFGrabber &FFGrabber::operator>>(cv::Mat &frame)
 {
-    if (!d->codec)
+    if (!d->codec) {
+        d->last = ReadResult::Error;
         return *this;
+    }
     const int64_t target = d->wanted;
+    d->readError = 0;
     cv::Mat image;
     int64_t index = target;
     Outcome outcome = Outcome::Ended;
@@ -634,11 +769,27 @@ FFGrabber &FFGrabber::operator>>(cv::Mat &frame)
         outcome = d->seekAndDecode(target, image, index);
     }
     if (outcome != Outcome::Found) {
+        if (d->readError) {
+            d->last = ReadResult::Error;
+            d->error = tr("Frame %1 of %2 cannot be read: %3.")
+                           .arg(target + 1)
+                           .arg(d->shownPath, errorText(d->readError));
+        } else {
+            d->last = ReadResult::EndOfStream;
+            // The container promised more frames than there are.
+            if (d->primed && d->decoderEnded && d->lastDecoded >= 0 && d->lastDecoded + 1 < d->frameCount)
+                d->frameCount = int32_t(d->lastDecoded + 1);
+        }
         if (!d->endReported)
             qDebug("video ended!");
         d->endReported = true;
         return *this;
     }
+    d->last = ReadResult::Delivered;
+    d->error.clear();
+    // A count estimated from the duration may fall short.
+    if (d->frameCount > 0 && index >= d->frameCount && index < std::numeric_limits<int32_t>::max())
+        d->frameCount = int32_t(index + 1);
     frame = image;
     d->position = index + 1;
     d->wanted = index + 1;
@@ -647,8 +798,9 @@ FFGrabber &FFGrabber::operator>>(cv::Mat &frame)
 
 void FFGrabber::seek(int32_t frameIndex)
 {
-    // Nothing precedes frame 0; the decoder is repositioned by the next read.
-    d->wanted = std::max<int64_t>(frameIndex, 0);
+    // The decoder is repositioned by the next read. A source that is not
+    // open stays at 0.
+    d->wanted = d->codec ? ClampFrameTarget(frameIndex, getFrameCount()) : 0;
     d->position = d->wanted;
     d->endReported = false;
 }
@@ -657,13 +809,12 @@ void FFGrabber::skip(int32_t delta)
 {
     if (delta == 0)
         return;
-    const int64_t target = std::clamp<int64_t>(d->position + delta, 0, getFrameCount());
-    seek(int32_t(target));
+    seek(ClampFrameTarget(d->position + delta, getFrameCount()));
 }
 
 float FFGrabber::getFps()
 {
-    if (!d->format || d->videoStream < 0 || d->frameRate.den == 0)
+    if (!d->codec || d->frameRate.den == 0)
         return 0.0f;
     return float(d->frameRate.num) / float(d->frameRate.den);
 }
@@ -677,6 +828,26 @@ int32_t FFGrabber::getPosition()
 void FFGrabber::close()
 {
     d->reset();
+}
+
+bool FFGrabber::isOpen() const
+{
+    return d->codec != nullptr;
+}
+
+QString FFGrabber::errorString() const
+{
+    return d->error;
+}
+
+ReadResult FFGrabber::lastRead() const
+{
+    return d->last;
+}
+
+bool FFGrabber::hasVariableFrameRate() const
+{
+    return d->variableRate;
 }
 
 size_t FFGrabber::cachedFrames() const

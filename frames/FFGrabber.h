@@ -14,6 +14,9 @@
 // presentation time stamps. A bounded cache of recently decoded frames makes
 // short backward steps cheap.
 //
+// Opening decodes the first picture, so a file that holds no decodable frame
+// is reported as not open (isOpen(), errorString()).
+//
 // Numbering: after a read getPosition() is the 1-based number of the frame
 // just delivered (its 0-based index + 1); after seek(n), before the next read,
 // it is n. Either way the source "stands just after" the frame on display, so
@@ -34,11 +37,19 @@ public:
     int32_t getFrameCount() override;
     FFGrabber &operator>>(cv::Mat &frame) override;
     void seek(int32_t frameIndex) override;
-    // Moves by `delta`, clamped to [0, frame count].
     void skip(int32_t delta) override;
     float getFps() override;
     int32_t getPosition() override;
     void close() override;
+    bool isOpen() const override;
+    QString errorString() const override;
+    ReadResult lastRead() const override;
+    // Decided when the file is opened, from the presentation times of its
+    // first frames (up to kRateProbeFrames): variable when a frame's duration
+    // differs from the typical one by more than 1 % (and more than the
+    // container's time-stamp resolution).
+    bool hasVariableFrameRate() const override;
+    static constexpr int kRateProbeFrames = 300;
 
     // Introspection of the decoded-frame cache, for tests and measurements:
     // the frames it holds and their bytes (converted images and decoded

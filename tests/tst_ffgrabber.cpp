@@ -4,7 +4,9 @@
 #include "FFGrabber.h"
 #include "TestClips.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -84,12 +86,18 @@ private Q_SLOTS:
                 QCOMPARE(readNext(grabber), target + 1);
         }
         // Around the key frames at 24 and 48 (open GOPs, containers indexing
-        // decoding times), each by a freshly opened source that no cache helps.
-        for (int target = 15; target <= 55; ++target) {
+        // decoding times) and at the end of the file, each by a freshly opened
+        // source that no cache helps.
+        QList<int> targets;
+        for (int target = 15; target <= 55; ++target)
+            targets << target;
+        targets << kClipFrames - 3 << kClipFrames - 2 << kClipFrames - 1;
+        for (const int target : targets) {
             FFGrabber fresh(testmedia::clipPath(file));
             fresh.seek(target);
             QCOMPARE(readNext(fresh), target);
-            QCOMPARE(readNext(fresh), target + 1);
+            if (target + 1 < kClipFrames)
+                QCOMPARE(readNext(fresh), target + 1);
         }
     }
     void stepsLikeTheWindow_data() { addClipRows(); }
@@ -122,10 +130,13 @@ private Q_SLOTS:
             QCOMPARE(grabber.getPosition(), shown + 10);
             QCOMPARE(readNext(grabber), shown + 10);
         }
-        grabber.skip(9);  // 81 + 9 = the frame count: nothing beyond the end
-        QCOMPARE(grabber.getPosition(), kClipFrames);
+        grabber.skip(9);  // 81 + 9 = the frame count: stops at the last frame
+        QCOMPARE(grabber.getPosition(), kClipFrames - 1);
+        QCOMPARE(readNext(grabber), kClipFrames - 1);
         QTest::ignoreMessage(QtDebugMsg, "video ended!");
         QCOMPARE(readNext(grabber), -2);
+        QCOMPARE(grabber.lastRead(), ReadResult::EndOfStream);
+        QVERIFY(grabber.errorString().isEmpty());
         grabber.skip(-11);
         QCOMPARE(readNext(grabber), 79);
     }
@@ -140,8 +151,8 @@ private Q_SLOTS:
         QTest::newRow("one back from the first frame") << 0 << -2 << 0 << 0;
         QTest::newRow("no step") << 30 << 0 << 31 << 31;
         QTest::newRow("to the last frame") << 30 << kClipFrames - 32 << kClipFrames - 1 << kClipFrames - 1;
-        QTest::newRow("to the frame count") << 30 << kClipFrames - 31 << kClipFrames << -2;
-        QTest::newRow("far past the end") << 30 << 1000 << kClipFrames << -2;
+        QTest::newRow("to the frame count") << 30 << kClipFrames - 31 << kClipFrames - 1 << kClipFrames - 1;
+        QTest::newRow("far past the end") << 30 << 1000 << kClipFrames - 1 << kClipFrames - 1;
     }
     void clampsSkipsToTheVideo()
     {
@@ -154,8 +165,6 @@ private Q_SLOTS:
         QCOMPARE(readNext(grabber), shown);
         grabber.skip(delta);
         QCOMPARE(grabber.getPosition(), position);
-        if (delivered < 0)
-            QTest::ignoreMessage(QtDebugMsg, "video ended!");
         QCOMPARE(readNext(grabber), delivered);
     }
     void keepsBlackAndWhiteLevels_data()
@@ -246,6 +255,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QByteArray>("content"); // written unless null; "audio": silence; "close": a closed clip
         QTest::newRow("missing file") << QStringLiteral("missing.mp4") << QByteArray();
+        QTest::newRow("a directory") << QStringLiteral("folder.mp4") << QByteArray("dir");
+        QTest::newRow("truncated clip") << QStringLiteral("truncated.mp4") << QByteArray("truncate");
         QTest::newRow("empty file") << QStringLiteral("empty.mp4") << QByteArray("");
         QTest::newRow("text file") << QStringLiteral("text.mp4") << QByteArray("Splits:120:300:450|\nFps:29.97\n");
         QTest::newRow("audio without video") << QStringLiteral("audio.wav") << QByteArray("audio");
@@ -260,6 +271,15 @@ private Q_SLOTS:
         if (content == "audio") {
             const QStringList args = QStringLiteral("-loglevel error -f lavfi -i anullsrc=r=8000:cl=mono -t 1").split(' ');
             QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"), args + QStringList{file}), 0);
+        } else if (content == "dir") {
+            QVERIFY(QDir(dir.path()).mkdir(fileName));
+        } else if (content == "truncate") {
+            // The header of a clip without its frames.
+            QFile clip(testmedia::clipPath(QStringLiteral("h264.ts")));
+            QVERIFY(clip.open(QIODevice::ReadOnly));
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(clip.read(600));
         } else if (!content.isNull() && content != "close") {
             QFile out(file);
             QVERIFY(out.open(QIODevice::WriteOnly));
@@ -272,6 +292,10 @@ private Q_SLOTS:
             grabber.close();
             grabber.close();
         }
+        QVERIFY(!grabber.isOpen());
+        // Why, naming the file, unless the program itself closed it.
+        if (content != "close")
+            QVERIFY2(grabber.errorString().contains(QFileInfo(file).fileName()), qPrintable(grabber.errorString()));
         QCOMPARE(grabber.getFrameCount(), 0);
         QCOMPARE(grabber.getSize().width, 0);
         QCOMPARE(grabber.getSize().height, 0);
@@ -286,6 +310,7 @@ private Q_SLOTS:
         grabber >> image;
         QCOMPARE(image.data, before);
         QCOMPARE(image.at<cv::Vec3b>(3, 3), cv::Vec3b(10, 20, 30));
+        QCOMPARE(grabber.lastRead(), ReadResult::Error);
         QCOMPARE(grabber.getPosition(), 0);
         QCOMPARE(grabber.cachedFrames(), size_t(0));
     }

@@ -44,7 +44,9 @@ QList<ClipRow> clipRows()
         // Time stamps not starting at 0; seeks near the start land on a later key frame.
         {"H.264 in MPEG-TS", clipOptions("h264.ts", args("-c:v libx264 -preset veryfast -bf 3 -g 48 -pix_fmt yuv420p"))},
         {"MPEG-2 in MPEG-PS", clipOptions("mpeg2.mpg", args("-c:v mpeg2video -bf 2 -g 24 -q:v 3")), 1, true},
-        {"MPEG-4 with B-frames in AVI", clipOptions("mpeg4-bf.avi", args("-c:v mpeg4 -q:v 3 -g 24 -bf 2"))},
+        // Key frames at 0, 28, 58 and 88: the last one is the second-to-last
+        // packet, and the last picture carries no time stamp.
+        {"MPEG-4 with B-frames in AVI", clipOptions("mpeg4-bf.avi", args("-c:v mpeg4 -q:v 3 -g 30 -bf 2"))},
         // Written as a live stream: no duration, no index, no count.
         {"live-written MKV without duration", clipOptions("live.mkv", h264 + args("-live 1")), 0, true},
     };

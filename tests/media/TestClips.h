@@ -22,7 +22,7 @@ struct ClipRow
     bool captureOnly = false; // only the capture source reads these
 };
 
-// Key frames at most every 24 frames. "audio-first.mkv" (an audio stream
+// Key frames at most every 30 frames. "audio-first.mkv" (an audio stream
 // that outlasts the video) is available through clipPath() but not listed.
 QList<ClipRow> clipRows();
 
