@@ -315,6 +315,41 @@ private Q_SLOTS:
         QCOMPARE(grabber.cachedFrames(), size_t(0));
     }
 
+    void detectsVariableFrameRate_data()
+    {
+        QTest::addColumn<QString>("file");      // a clip of the table, or generated here when `varying`
+        QTest::addColumn<bool>("varying");
+        for (const testmedia::ClipRow &row : testmedia::clipRows())
+            if (!row.captureOnly)
+                QTest::newRow(row.name) << row.options.fileName << false;
+        // Every third frame shown twice as long; MKV stores times in milliseconds.
+        QTest::newRow("every third frame longer, MKV") << QStringLiteral("vfr.mkv") << true;
+        QTest::newRow("every third frame longer, MP4") << QStringLiteral("vfr.mp4") << true;
+    }
+    void detectsVariableFrameRate()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, varying);
+        QTemporaryDir dir;
+        QString path = testmedia::clipPath(file);
+        if (varying) {
+            path = dir.filePath(file);
+            const QStringList args = QStringLiteral("-loglevel error -f lavfi -i testsrc2=size=160x128:rate=30 "
+                                                    "-frames:v 90 -vf setpts=(N+floor(N/3))/30/TB "
+                                                    "-fps_mode passthrough -c:v libx264 -bf 3")
+                                         .split(QLatin1Char(' '));
+            QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"), args + QStringList{path}), 0);
+        }
+        FFGrabber grabber(path);
+        QVERIFY(grabber.isOpen());
+        QCOMPARE(grabber.hasVariableFrameRate(), varying);
+        // The check reads ahead; the first frame is still the first delivered.
+        cv::Mat image;
+        grabber >> image;
+        QCOMPARE(grabber.lastRead(), ReadResult::Delivered);
+        QCOMPARE(grabber.getPosition(), 1);
+    }
+
 private:
     static void addClipRows()
     {
