@@ -91,6 +91,10 @@ constexpr int kSeekRetries = 10;
 constexpr int kMaxPacketsWithoutKey = 1000;
 // The largest reordering delay (in frames) an AVI stream is corrected for.
 constexpr int64_t kMaxReorderDelay = 16;
+// On the way to a target, the pictures nothing refers to are not decoded,
+// except for this many frames just before the target: those are cached, so
+// that stepping back from the target costs no decoding.
+constexpr int64_t kDecodedBeforeTarget = 30;
 // Pictures in a row the decoder may fail on before reading is given up.
 constexpr int kMaxFailedPictures = 32;
 // A frame duration this much off the typical one makes the rate variable.
@@ -193,6 +197,9 @@ struct FFGrabber::Impl
     // Subtracted from every index: containers that store decoding times only
     // (AVI) stamp each picture late by the decoder's reordering delay.
     int64_t indexOffset = 0;
+    // Packets of frames before this index that no other frame refers to are
+    // dropped by the decoder (skip_frame); no frame is skipped at the minimum.
+    int64_t skipBefore = std::numeric_limits<int64_t>::min();
 
     // Frames by index, kept around the current position. The cv::Mat
     // handles share their pixels with the images handed out.
@@ -472,6 +479,13 @@ bool FFGrabber::Impl::feedPacket()
             awaitingKey = false;
             landingTime = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
         }
+        // Frames before the stretch a target needs decoded are decoded only
+        // if others refer to them. Packets without a presentation time are
+        // always decoded: their frame is unknown.
+        const bool skippable = packet->pts != AV_NOPTS_VALUE
+                               && av_rescale_q_rnd(packet->pts - startTime, timeBase, av_inv_q(numberingRate),
+                                                   AV_ROUND_NEAR_INF) - indexOffset < skipBefore;
+        codec->skip_frame = skippable ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
         // A damaged packet is dropped; the decoder resynchronises on the next ones.
         avcodec_send_packet(codec.get(), packet.get());
         av_packet_unref(packet.get());
@@ -763,10 +777,14 @@ FFGrabber &FFGrabber::operator>>(cv::Mat &frame)
     Outcome outcome = Outcome::Ended;
     if (image = d->cached(target, target); !image.empty()) {
         outcome = Outcome::Found;
-    } else if (d->preferForward(target)) {
-        outcome = d->decodeUntil(target, false, image, index);
     } else {
-        outcome = d->seekAndDecode(target, image, index);
+        // Only the last stretch before the target is decoded in full.
+        d->skipBefore = target - std::min<int64_t>(kDecodedBeforeTarget, int64_t(d->capacity));
+        if (d->preferForward(target))
+            outcome = d->decodeUntil(target, false, image, index);
+        else
+            outcome = d->seekAndDecode(target, image, index);
+        d->skipBefore = std::numeric_limits<int64_t>::min();
     }
     if (outcome != Outcome::Found) {
         if (d->readError) {

@@ -92,10 +92,19 @@ private Q_SLOTS:
         for (int target = 15; target <= 55; ++target)
             targets << target;
         targets << kClipFrames - 3 << kClipFrames - 2 << kClipFrames - 1;
+        // Every picture the same as reading from the start gives, whatever the
+        // seek left undecoded on the way.
+        std::vector<cv::Mat> inOrder(kClipFrames);
+        FFGrabber sequential(testmedia::clipPath(file));
+        for (cv::Mat &image : inOrder)
+            sequential >> image;
         for (const int target : targets) {
             FFGrabber fresh(testmedia::clipPath(file));
             fresh.seek(target);
-            QCOMPARE(readNext(fresh), target);
+            cv::Mat image;
+            fresh >> image;
+            QCOMPARE(testmedia::readIndex(image), target);
+            QCOMPARE(cv::norm(image, inOrder[size_t(target)], cv::NORM_INF), 0.0);
             if (target + 1 < kClipFrames)
                 QCOMPARE(readNext(fresh), target + 1);
         }
@@ -315,6 +324,50 @@ private Q_SLOTS:
         QCOMPARE(grabber.cachedFrames(), size_t(0));
     }
 
+    void skipsOnlyWhatNoFrameNeeds_data()
+    {
+        QTest::addColumn<QStringList>("codecArgs");
+        // One key frame for the whole clip: seeks far into it decode only the
+        // frames others refer to until shortly before the target.
+        QTest::newRow("H.264, B-pyramid") << QStringLiteral("-c:v libx264 -preset veryfast -bf 3 -b-pyramid normal "
+                                                            "-g 120 -sc_threshold 0 -pix_fmt yuv420p")
+                                                 .split(QLatin1Char(' '));
+        QTest::newRow("H.265") << QStringLiteral("-c:v libx265 -preset ultrafast -x265-params "
+                                                 "log-level=error:bframes=3:keyint=120:scenecut=0 -pix_fmt yuv420p")
+                                      .split(QLatin1Char(' '));
+        QTest::newRow("MPEG-4 Part 2 in MKV") << QStringLiteral("-c:v mpeg4 -q:v 3 -bf 2 -g 120").split(QLatin1Char(' '));
+    }
+    // A fresh source seeking anywhere gives the very picture that reading
+    // from the start gives, and so do the frames just before it.
+    void skipsOnlyWhatNoFrameNeeds()
+    {
+        QFETCH(QStringList, codecArgs);
+        QTemporaryDir dir;
+        testmedia::ClipOptions options;
+        options.fileName = QStringLiteral("long-gop.mkv");
+        options.codecArgs = codecArgs;
+        options.frames = 120;
+        options.width = testmedia::kClipWidth;
+        options.height = testmedia::kClipHeight;
+        QString error;
+        const std::optional<QString> clip = testmedia::writeClip(dir.path(), options, &error);
+        QVERIFY2(clip, qPrintable(error));
+        std::vector<cv::Mat> inOrder(size_t(options.frames));
+        FFGrabber sequential(*clip);
+        for (cv::Mat &image : inOrder)
+            sequential >> image;
+        for (const int target : {119, 100, 77, 61, 45}) {
+            FFGrabber fresh(*clip);
+            fresh.seek(target);
+            for (int shown = target; shown > target - 3; --shown) {
+                cv::Mat image;
+                fresh >> image;
+                QCOMPARE(testmedia::readIndex(image), shown);
+                QCOMPARE(cv::norm(image, inOrder[size_t(shown)], cv::NORM_INF), 0.0);
+                fresh.skip(-2);
+            }
+        }
+    }
     void detectsVariableFrameRate_data()
     {
         QTest::addColumn<QString>("file");      // a clip of the table, or generated here when `varying`
