@@ -16,6 +16,11 @@ namespace {
 
 // Interval of the repaints that fade overlay messages, in ms.
 constexpr int kFadeIntervalMs = 40;
+// Largest and smallest size of a notice's text, in points.
+constexpr int kNoticePointSize = 18;
+constexpr int kNoticeSmallestPointSize = 7;
+// Space between a notice's text and the edge of its box, in pixels.
+constexpr int kNoticeMargin = 8;
 
 }  // namespace
 
@@ -70,6 +75,16 @@ void DisplayWidget::showMessage(const QString &text)
 {
     messages.append(text);
     messageCounters.push_back(messageLifetime);
+    messageIsNotice.push_back(false);
+    fadeTimer.start();
+    update();
+}
+
+void DisplayWidget::showNotice(const QString &text)
+{
+    messages.append(text);
+    messageCounters.push_back(std::max(noticeLifetime, messageLifetime));
+    messageIsNotice.push_back(true);
     fadeTimer.start();
     update();
 }
@@ -148,11 +163,10 @@ void DisplayWidget::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     if (displayPixmap.isNull()) {
-        // Messages are shown over a picture; without one they would pile
-        // up and keep the fade timer running.
-        messages.clear();
-        messageCounters.clear();
-        fadeTimer.stop();
+        // Without a picture, messages still age with every paint (the fade
+        // timer stops once they are gone): a notice that no video could be
+        // opened is read on the empty display.
+        paintMessages(painter, rect());
         return;
     }
     const QSizeF fitted = pictureSize();
@@ -193,21 +207,59 @@ void DisplayWidget::paintEvent(QPaintEvent *)
     painter.setPen(Qt::white);
     painter.drawText(box, Qt::AlignCenter, timeText);
 
-    // Overlay messages fade over `messageLifetime` paints each.
-    font.setPointSize(200);
-    painter.setFont(font);
+    paintMessages(painter, QRect(0, 0, w, h));
+}
+
+void DisplayWidget::paintMessages(QPainter &painter, const QRect &area)
+{
+    QFont font = painter.font();
+    font.setWeight(QFont::Bold);
     for (qsizetype i = 0; i < messages.size();) {
-        painter.setOpacity(double(messageCounters[size_t(i)] - 1) / messageLifetime);
-        painter.setPen(Qt::white);
-        painter.drawText(QRect(0, 0, w, h), Qt::AlignCenter, messages.at(i));
+        const size_t at = size_t(i);
+        // Fading over the last `messageLifetime` paints; a notice is opaque before.
+        painter.setOpacity(std::min(1.0, double(messageCounters[at] - 1) / messageLifetime));
+        if (at < messageIsNotice.size() && messageIsNotice[at]) {
+            // The largest size up to kNoticePointSize whose wrapped text fits.
+            const QRect inner = area.adjusted(2 * kNoticeMargin, 2 * kNoticeMargin, -2 * kNoticeMargin,
+                                              -2 * kNoticeMargin);
+            const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+            QRect bounds;
+            for (int size = kNoticePointSize; size >= kNoticeSmallestPointSize; --size) {
+                font.setPointSize(size);
+                bounds = QFontMetrics(font).boundingRect(inner, flags, messages.at(i));
+                if (bounds.width() <= inner.width() && bounds.height() <= inner.height())
+                    break;
+            }
+            if (inner.isValid()) {
+                const double opacity = painter.opacity();
+                painter.setOpacity(opacity * 0.75);
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(Qt::black);
+                painter.drawRect(bounds.intersected(inner).adjusted(-kNoticeMargin, -kNoticeMargin, kNoticeMargin,
+                                                                    kNoticeMargin));
+                painter.setOpacity(opacity);
+                painter.setFont(font);
+                painter.setPen(Qt::white);
+                painter.drawText(inner, flags, messages.at(i));
+            }
+        } else {
+            font.setPointSize(200);
+            painter.setFont(font);
+            painter.setPen(Qt::white);
+            painter.drawText(area, Qt::AlignCenter, messages.at(i));
+        }
         painter.setOpacity(1.0);
-        if (--messageCounters[size_t(i)] <= 0) {
+        if (--messageCounters[at] <= 0) {
             messages.removeAt(i);
             messageCounters.erase(messageCounters.begin() + i);
+            if (at < messageIsNotice.size())
+                messageIsNotice.erase(messageIsNotice.begin() + i);
         } else {
             ++i;
         }
     }
+    if (messages.isEmpty())
+        fadeTimer.stop();
 }
 
 QPointF DisplayWidget::fraction(const QMouseEvent *event) const

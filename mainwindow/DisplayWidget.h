@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QWidget>
 
+class QPainter;
+
 #include <opencv2/core.hpp>
 
 #include <array>
@@ -17,7 +19,8 @@
 // The frame display: the processed frame fitted into the widget (anchored at
 // the top-left corner, keeping its aspect ratio), the applied crop (dashed
 // white, while it is not applied) and the crop being drawn (red), the time
-// box at the picture's bottom right and fading overlay messages. The user
+// box at the picture's bottom right and fading overlay messages and notices
+// (shown over the empty display too). The user
 // draws, moves (Shift or Ctrl drag) and resizes (Ctrl right-drag) the crop
 // rectangle with the mouse; a click without a drag clears it.
 //
@@ -41,6 +44,10 @@ public:
     void setTimeText(const QString &text);
     // Puts `text` in the middle of the picture; it fades over `messageLifetime` paints.
     void showMessage(const QString &text);
+    // Puts a sentence (why a video cannot be read, say) in the middle of the
+    // picture on a dark box, wrapped and made small enough to fit; it stays
+    // for `noticeLifetime` paints, the last `messageLifetime` of them fading.
+    void showNotice(const QString &text);
     // Whether the applied crop is in use (then it is not outlined).
     void setCropApplied(bool applied);
     // Drawing keeps a square in fractions (the frame's own aspect ratio).
@@ -60,6 +67,7 @@ public:
     QList<QString> messages;
     std::vector<int32_t> messageCounters;
     int32_t messageLifetime = 10;
+    int32_t noticeLifetime = 75;
 
 Q_SIGNALS:
     // A press-drag-release on the picture changed the crop rectangle.
@@ -77,6 +85,9 @@ protected:
 
 private:
     void rebuildPixmap();
+    // Paints the messages into `area` (the picture, or the whole display
+    // without one) and ages them by one paint.
+    void paintMessages(QPainter &painter, const QRect &area);
     void fitHeightToPicture();
     QPointF fraction(const QMouseEvent *event) const;
 
@@ -88,6 +99,8 @@ private:
     bool keepAspect = true;
     QSize sourceSize;
     QString timeText;
+    // Per entry of `messages`: whether it is a notice.
+    std::vector<bool> messageIsNotice;
     // Repaints while messages fade (they age one step per paint).
     QTimer fadeTimer;
 };
