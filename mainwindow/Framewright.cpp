@@ -31,7 +31,7 @@
 
 namespace {
 
-// How long the status bar shows a processing failure, in ms.
+// How long the status bar shows a processing failure or a notice, in ms.
 constexpr int kProcessingMessageMs = 10000;
 
 }  // namespace
@@ -269,6 +269,12 @@ void Framewright::RefreshSplitList()
 void Framewright::ShowMessage(const QString &text)
 {
     ui->displayWidget->showMessage(text);
+}
+
+void Framewright::ShowNotice(const QString &text)
+{
+    ui->displayWidget->showNotice(text);
+    statusBar()->showMessage(text, kProcessingMessageMs);
 }
 
 void Framewright::PushUndo()

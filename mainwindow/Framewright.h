@@ -101,6 +101,9 @@ public:
     void ClearHistory();
     // Puts a short text on the frame display that fades over ten repaints.
     void ShowMessage(const QString &text);
+    // Says a sentence (a failure, a warning) once: on the frame display and,
+    // for a while, in the status bar.
+    void ShowNotice(const QString &text);
     // Writes the splits file at `path`; shows "Saved" unless `silent`. On
     // failure the previous file stays as it was, the title keeps its "*" and
     // false is returned with the reason in `error`.
@@ -111,7 +114,9 @@ public:
     // Shows the frame the player stands at (reading the next one while playing).
     void UpdateDisplay(bool show);
     // Opens a video or one image of a numbered sequence; a path that names no
-    // file is ignored. The path is kept absolute and canonical.
+    // file is ignored. The path is kept absolute and canonical. A file that
+    // cannot be read as a video changes nothing (the open video, its marks and
+    // the most recent path stay) and the notice says why.
     void OpenVideo(const QString &path);
     // Jumps to the mark at `index` (clamped to the last mark).
     void GotoMarker(int index);

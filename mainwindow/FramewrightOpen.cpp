@@ -50,12 +50,20 @@ void Framewright::OpenVideo(const QString &path)
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (canonical.isEmpty())
         return;
+    std::unique_ptr<FrameGrabber> source =
+        CreateFrameSource(canonical, FrameSourceKind::Automatic, ui->ffgrabberCheck->isChecked());
+    if (!source->isOpen()) {
+        // Nothing the user had is touched: the open video stays on display
+        // with its marks, and its splits file is saved as before.
+        const QString reason = source->errorString();
+        ShowNotice(reason.isEmpty() ? tr("%1 cannot be opened as a video.").arg(QDir::toNativeSeparators(canonical))
+                                    : reason);
+        return;
+    }
     // The new source becomes the player's only once the frame rate and the
     // splits file are applied: their change signals would otherwise decode
     // and process frames of the old one.
     player->setSource(nullptr);
-    std::unique_ptr<FrameGrabber> source =
-        CreateFrameSource(canonical, FrameSourceKind::Automatic, ui->ffgrabberCheck->isChecked());
 
     const float fps = source->getFps();
     if (fps != 0.0f)

@@ -1,6 +1,7 @@
 // The main window at work on generated clips: opening, keys, steps and jumps,
 // solves, crop editing with the mouse, timeline seeking, key bindings, drag
-// and drop, autosave, and what the display and the timeline paint.
+// and drop, autosave, what the display and the timeline paint, and what the
+// window says about files it cannot read.
 
 #include "Framewright.h"
 #include "DisplayWidget.h"
@@ -21,11 +22,14 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -62,6 +66,26 @@ void onNextModal(std::function<void(QWidget *)> answer)
         }
     });
     timer->start(10);
+}
+
+// Drags `paths` onto the window and drops them, as from a file manager.
+void dropFiles(Framewright &w, const QStringList &paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drop);
+}
+
+// How many entries of `texts` contain `part`.
+qsizetype countContaining(const QList<QString> &texts, const QString &part)
+{
+    return std::count_if(texts.begin(), texts.end(), [&](const QString &text) { return text.contains(part); });
 }
 
 }  // namespace
@@ -128,6 +152,8 @@ private Q_SLOTS:
     void keys_backToTheWindowAfterTheFpsBox();
     void display_messagesWithoutAPictureDoNotPileUp();
     void playback_timelinePaintedOncePerFrame();
+    void open_unreadableFileSaysWhyOnceAndKeepsTheVideo_data();
+    void open_unreadableFileSaysWhyOnceAndKeepsTheVideo();
 };
 
 void TestFramewrightVideo::initTestCase()
@@ -788,6 +814,58 @@ void TestFramewrightVideo::playback_timelinePaintedOncePerFrame()
     QTRY_VERIFY(pictures >= 30);
     w.on_pauseButton_clicked();
     QVERIFY2(counter.paints <= pictures + 2, qPrintable(QStringLiteral("%1 paints for %2 pictures").arg(counter.paints).arg(pictures)));
+}
+
+void TestFramewrightVideo::open_unreadableFileSaysWhyOnceAndKeepsTheVideo_data()
+{
+    QTest::addColumn<bool>("ffmpegSource");
+    QTest::newRow("capture source") << false;
+    QTest::newRow("FFmpeg source") << true;
+}
+
+void TestFramewrightVideo::open_unreadableFileSaysWhyOnceAndKeepsTheVideo()
+{
+    QFETCH(bool, ffmpegSource);
+    const QString video = copyClip(QStringLiteral("kept.avi"));
+    QFile::remove(video + QStringLiteral(".splits.txt"));
+    const QString broken = mediaDir.filePath(QStringLiteral("notes-renamed.mp4"));
+    writeFile(broken, QByteArray("Shopping list: cubes, lube, timer.\n").repeated(200));
+    Framewright w;
+    ui(w).ffgrabberCheck->setChecked(ffmpegSource);
+    w.OpenVideo(video);
+    const QString title = w.windowTitle();
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_M);  // a mark at frame 11, not saved yet
+    QSignalSpy status(w.statusBar(), &QStatusBar::messageChanged);
+
+    dropFiles(w, {broken});
+    const QString name = QFileInfo(broken).fileName();
+    QVERIFY2(w.statusBar()->currentMessage().contains(name), qPrintable(w.statusBar()->currentMessage()));
+    QVERIFY2(countContaining(messages(w), name) == 1, qPrintable(messages(w).join(QLatin1Char('|'))));
+    // Nothing repeats it: refreshes, steps, playback ticks.
+    w.Update();
+    ui(w).brightnessSlider->setValue(ui(w).brightnessSlider->value() + 5);
+    key(w, Qt::Key_D);
+    key(w, Qt::Key_Space);
+    QTest::qWait(200);
+    key(w, Qt::Key_Space);
+    QCOMPARE(countContaining(messages(w), name), 1);
+    int said = 0;
+    for (const QList<QVariant> &signal : status)
+        said += signal.at(0).toString().contains(name) ? 1 : 0;
+    QCOMPARE(said, 1);
+
+    // The video stays open with its mark, and saves where it did.
+    QCOMPARE(w.videoPath, QFileInfo(video).canonicalFilePath());
+    QCOMPARE(w.windowTitle().chopped(w.windowTitle().endsWith(QLatin1Char('*')) ? 1 : 0), title);
+    QCOMPARE(QSettings().value(QStringLiteral("mostRecentPath")).toString(), w.videoPath);
+    QCOMPARE(model(w).marks(), Marks{11});
+    const int32_t at = frame(w);
+    QVERIFY(at > 11);
+    QCOMPARE(shownIndex(w), at - 1);
+    w.on_actionSave_triggered();
+    QCOMPARE(readAll(video + QStringLiteral(".splits.txt")).left(10), QByteArray("Splits:11|"));
+    QVERIFY(!QFile::exists(broken + QStringLiteral(".splits.txt")));
 }
 
 QTEST_MAIN(TestFramewrightVideo)

@@ -241,7 +241,9 @@ private:
     // keeping the frame's aspect, anchored at the display's top-left corner.
     QRect pictureRect() const;
     // The picture area as the X server has it, BGR.
-    cv::Mat grabPicture() const;
+    cv::Mat grabPicture() const { return grabArea(pictureRect()); }
+    // A rectangle of the window (window coordinates) as the X server has it, BGR.
+    cv::Mat grabArea(const QRect &r) const;
     // Saves `picture` for a person to look at; returns where.
     QString keep(const cv::Mat &picture, const QString &what) const;
 
@@ -272,6 +274,7 @@ private Q_SLOTS:
     void setCrop_showsTheQuarterEnlarged_applyCropOffShowsTheWholeFrame();
     void rotation180_showsThePictureUpsideDown();
     void brightnessSlider_changesThePictureBrightness();
+    void unreadableFileOnTheCommandLine_showsWhyOnTheDisplay();
 
     void plusTypedWithShift_addsASolve_data();
     void plusTypedWithShift_addsASolve();
@@ -393,9 +396,8 @@ QRect TestX11Window::pictureRect() const
     return QRect(display->mapTo(window.get(), QPoint(0, 0)), QSize(w, h));
 }
 
-cv::Mat TestX11Window::grabPicture() const
+cv::Mat TestX11Window::grabArea(const QRect &r) const
 {
-    const QRect r = pictureRect();
     const QPixmap pixmap =
         QGuiApplication::primaryScreen()->grabWindow(window->winId(), r.x(), r.y(), r.width(), r.height());
     const QImage image = pixmap.toImage().convertToFormat(QImage::Format_BGR888);
@@ -826,6 +828,63 @@ void TestX11Window::brightnessSlider_changesThePictureBrightness()
                                       .arg(after, 0, 'f', 1)
                                       .arg(keep(grab, QStringLiteral("brightness")))));
     QCOMPARE(testmedia::readIndex(grab), 0);
+}
+
+// ---- files that cannot be read ----------------------------------------------
+
+void TestX11Window::unreadableFileOnTheCommandLine_showsWhyOnTheDisplay()
+{
+    const QString notes = mediaDir.filePath(QStringLiteral("notes-renamed.mp4"));
+    {
+        QFile file(notes);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("Shopping list: cubes, lube, timer.\n").repeated(200));
+    }
+    window = std::make_unique<Framewright>(notes);
+    window->resize(1240, 760);
+    window->move(20, 20);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    display = widget<QWidget>("displayWidget");
+    QVERIFY(display);
+    const QRect area(display->mapTo(window.get(), QPoint(0, 0)), display->size());
+
+    // The notice is white text on a dark box; the empty display is plain grey.
+    const auto count = [](const cv::Mat &picture, bool bright) {
+        cv::Mat grey, mask;
+        cv::cvtColor(picture, grey, cv::COLOR_BGR2GRAY);
+        if (bright)
+            cv::threshold(grey, mask, 200, 255, cv::THRESH_BINARY);
+        else
+            cv::threshold(grey, mask, 50, 255, cv::THRESH_BINARY_INV);
+        return cv::countNonZero(mask);
+    };
+    cv::Mat grab;
+    int dark = 0, bright = 0;
+    const bool shown = waitUntil(
+        [&] {
+            grab = grabArea(area);
+            dark = count(grab, false);
+            bright = count(grab, true);
+            return dark > 2000 && bright > 200;
+        },
+        kScreenTimeoutMs);
+    QVERIFY2(shown, qPrintable(QStringLiteral("opening a text file as a video put %1 dark and %2 white pixels on the "
+                                              "display, no notice; grab kept as %3")
+                                   .arg(dark)
+                                   .arg(bright)
+                                   .arg(keep(grab, QStringLiteral("notice")))));
+    // Said once: it fades, and the display is plain without it.
+    const bool gone = waitUntil(
+        [&] {
+            grab = grabArea(area);
+            return count(grab, false) == 0 && count(grab, true) == 0;
+        },
+        10000);
+    QVERIFY2(gone, qPrintable(QStringLiteral("the notice stays on the display; grab kept as %1")
+                                  .arg(keep(grab, QStringLiteral("after")))));
 }
 
 // ---- keys as people type them -----------------------------------------------
