@@ -33,6 +33,7 @@ void FrameCursor::setSource(std::unique_ptr<FrameGrabber> source)
         rawFrame.release();
         processedFrame.release();
         lastError.clear();
+        lastReadError.clear();
     }
     Q_EMIT pictureChanged();
     if (!paused) {
@@ -51,46 +52,72 @@ bool FrameCursor::showFrame()
 {
     if (!grabber)
         return false;
+    bool readError = false;
+    bool newReadError = false;
+    bool newProcessingError = false;
+    bool shown = false;
     {
         const QMutexLocker locker(&frameMutex);
         if (!paused)
             rawFrame.release();  // playing: always the next frame
         // While paused a frame is read only when one was asked for: a source
         // that delivered nothing is not asked again until the next move.
-        if (rawFrame.empty() && !(paused && frameShown))
+        bool read = false;
+        if (rawFrame.empty() && !(paused && frameShown)) {
             *grabber >> rawFrame;
+            read = true;
+        }
         if (rawFrame.empty()) {
-            if (!paused) {
+            if (read && grabber->lastRead() == ReadResult::Error) {
+                QString reason = grabber->errorString();
+                if (reason.isEmpty())
+                    reason = tr("A frame of the video cannot be read.");
+                readError = true;
+                newReadError = reason != lastReadError;
+                lastReadError = reason;
+                // Wrapping to the start would pass the failure off as the
+                // end of the video and run into it again on every round.
+                frameShown = true;
+            } else if (!paused) {
                 // The source has nothing more although its count promised
                 // more frames: playback wraps as it does after the last one.
                 grabber->seek(0);
             } else {
                 frameShown = true;  // keep the picture; do not retry on every tick
             }
-            return false;
+        } else {
+            lastReadError.clear();
+            QString error;
+            cv::Mat processed = framePipeline->process(rawFrame, settings, &error);
+            if (processed.empty()) {
+                if (paused)
+                    frameShown = true;
+                newProcessingError = error != lastError;
+                lastError = error;
+            } else {
+                lastError.clear();
+                processedFrame = processed;
+                currentFrame = grabber->getPosition();
+                if (!paused && (currentFrame < 0 || currentFrame >= totalFrames))
+                    grabber->seek(0);  // playback wraps to the start after the last frame
+                if (paused)
+                    frameShown = true;
+                shown = true;
+            }
         }
-
-        QString error;
-        cv::Mat processed = framePipeline->process(rawFrame, settings, &error);
-        if (processed.empty()) {
-            if (paused)
-                frameShown = true;
-            const bool repeated = error == lastError;
-            lastError = error;
-            if (!repeated)
-                Q_EMIT processingFailed(error);
-            return false;
-        }
-        lastError.clear();
-        processedFrame = processed;
-        currentFrame = grabber->getPosition();
-        if (!paused && (currentFrame < 0 || currentFrame >= totalFrames))
-            grabber->seek(0);  // playback wraps to the start after the last frame
-        if (paused)
-            frameShown = true;
     }
-    Q_EMIT pictureChanged();
-    return true;
+    // Announced outside the lock: listeners may move the player.
+    if (readError) {
+        // Playback stops on a frame that cannot be read.
+        setPaused(true);
+        if (newReadError)
+            Q_EMIT readFailed(lastReadError);
+    }
+    if (newProcessingError)
+        Q_EMIT processingFailed(lastError);
+    if (shown)
+        Q_EMIT pictureChanged();
+    return shown;
 }
 
 void FrameCursor::refresh()

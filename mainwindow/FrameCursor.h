@@ -92,6 +92,11 @@ Q_SIGNALS:
     void pictureChanged();
     // Processing failed; the previous picture stays. Reported once per reason.
     void processingFailed(const QString &reason);
+    // The source could not read or decode the frame asked for (the end of
+    // the stream is no failure): the previous picture stays and playback
+    // stops there. Reported once per reason until a frame is read again or
+    // the source changes; `reason` is one sentence naming the file.
+    void readFailed(const QString &reason);
     // Playback started or stopped.
     void pausedChanged(bool paused);
 
@@ -109,4 +114,5 @@ private:
     QElapsedTimer monotonic;
     double rate = 0.0;
     QString lastError;
+    QString lastReadError;
 };

@@ -124,6 +124,7 @@ void Framewright::SetUpPlayer()
     connect(player.get(), &FrameCursor::processingFailed, this, [this](const QString &reason) {
         statusBar()->showMessage(tr("Image processing failed: %1").arg(reason), kProcessingMessageMs);
     });
+    connect(player.get(), &FrameCursor::readFailed, this, &Framewright::ShowNotice);
     connect(ui->timelineWidget, &TimelineWidget::seekRequested, this,
             [this](int32_t frameIndex) { player->seekToIndex(frameIndex); });
     connect(ui->displayWidget, &DisplayWidget::cropEdited, this, [this] {

@@ -1,7 +1,7 @@
 // The main window at work on generated clips: opening, keys, steps and jumps,
 // solves, crop editing with the mouse, timeline seeking, key bindings, drag
 // and drop, autosave, what the display and the timeline paint, and what the
-// window says about files it cannot read.
+// window says about files and frames it cannot read.
 
 #include "Framewright.h"
 #include "DisplayWidget.h"
@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -87,6 +88,44 @@ qsizetype countContaining(const QList<QString> &texts, const QString &part)
 {
     return std::count_if(texts.begin(), texts.end(), [&](const QString &text) { return text.contains(part); });
 }
+
+// Index frames of 160 x 120 that cannot decode the frame of index `broken`;
+// after the last one comes the end of the stream, as from the FFmpeg source.
+class BrokenFrameSource : public FrameGrabber
+{
+public:
+    BrokenFrameSource(int32_t count, int32_t broken) : count(count), broken(broken) {}
+
+    static QString reason() { return QStringLiteral("Frame 31 of broken.mkv cannot be read: Invalid data."); }
+
+    FrameSize getSize() override { return {160, 120}; }
+    int32_t getFrameCount() override { return count; }
+    FrameGrabber &operator>>(cv::Mat &frame) override
+    {
+        if (position >= count) {
+            last = ReadResult::EndOfStream;
+        } else if (position == broken) {
+            last = ReadResult::Error;
+        } else {
+            frame = testmedia::indexFrame(position++, 160, 120);
+            last = ReadResult::Delivered;
+        }
+        return *this;
+    }
+    void seek(int32_t frameIndex) override { position = ClampFrameTarget(frameIndex, count); }
+    void skip(int32_t delta) override { seek(position + delta); }
+    float getFps() override { return 25.0f; }
+    int32_t getPosition() override { return position; }
+    bool isOpen() const override { return true; }
+    QString errorString() const override { return last == ReadResult::Error ? reason() : QString(); }
+    ReadResult lastRead() const override { return last; }
+
+private:
+    int32_t count;
+    int32_t broken;
+    int32_t position = 0;
+    ReadResult last = ReadResult::Delivered;
+};
 
 }  // namespace
 
@@ -154,6 +193,7 @@ private Q_SLOTS:
     void playback_timelinePaintedOncePerFrame();
     void open_unreadableFileSaysWhyOnceAndKeepsTheVideo_data();
     void open_unreadableFileSaysWhyOnceAndKeepsTheVideo();
+    void read_failureSaidOnceEndOfStreamSilent();
 };
 
 void TestFramewrightVideo::initTestCase()
@@ -866,6 +906,48 @@ void TestFramewrightVideo::open_unreadableFileSaysWhyOnceAndKeepsTheVideo()
     w.on_actionSave_triggered();
     QCOMPARE(readAll(video + QStringLiteral(".splits.txt")).left(10), QByteArray("Splits:11|"));
     QVERIFY(!QFile::exists(broken + QStringLiteral(".splits.txt")));
+}
+
+void TestFramewrightVideo::read_failureSaidOnceEndOfStreamSilent()
+{
+    Framewright w;
+    ui(w).playbackRateCheck->setChecked(false);
+    w.player->setSource(std::make_unique<BrokenFrameSource>(60, 30));
+    w.Update();
+    QCOMPARE(shownIndex(w), 0);
+    QSignalSpy status(w.statusBar(), &QStatusBar::messageChanged);
+    const QString reason = BrokenFrameSource::reason();
+
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_E);  // onto index 30
+    QCOMPARE(shownIndex(w), 20);  // the last frame read stays on display
+    QCOMPARE(w.statusBar()->currentMessage(), reason);
+    // Refreshes of the same failure say nothing more.
+    w.Update();
+    ui(w).brightnessSlider->setValue(ui(w).brightnessSlider->value() + 5);
+    QCOMPARE(countContaining(messages(w), reason), 1);
+    QCOMPARE(status.count(), 1);
+
+    // Playing into it stops there and says so once. (The status bar
+    // announces only changes of its text.)
+    w.statusBar()->clearMessage();
+    w.player->jumpToFrame(26);
+    key(w, Qt::Key_Space);
+    QTRY_VERIFY_WITH_TIMEOUT(w.player->paused, 5000);
+    QCOMPARE(shownIndex(w), 29);
+    QTest::qWait(100);
+    QCOMPARE(countContaining(messages(w), reason), 2);
+    QCOMPARE(status.count(), 3);
+    QCOMPARE(w.statusBar()->currentMessage(), reason);
+
+    // The end of the stream is no failure.
+    w.player->jumpToFrame(60);
+    QCOMPARE(shownIndex(w), 59);
+    key(w, Qt::Key_D);
+    QCOMPARE(shownIndex(w), 59);
+    QCOMPARE(messages(w).size(), 2);
+    QCOMPARE(status.count(), 3);
 }
 
 QTEST_MAIN(TestFramewrightVideo)
