@@ -90,6 +90,8 @@ void Framewright::OpenVideo(const QString &path)
     model->setSaved(true);
     autosaveTimer.start(kAutosaveIntervalMs);
     Update();
+    if (player->source()->hasVariableFrameRate())
+        ShowNotice(tr("The frame rate of this video varies; times are computed with the FPS box."));
 }
 
 void Framewright::on_actionOpen_triggered()

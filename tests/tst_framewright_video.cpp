@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -194,6 +195,8 @@ private Q_SLOTS:
     void open_unreadableFileSaysWhyOnceAndKeepsTheVideo_data();
     void open_unreadableFileSaysWhyOnceAndKeepsTheVideo();
     void read_failureSaidOnceEndOfStreamSilent();
+    void open_variableFrameRateSaidOnce_data();
+    void open_variableFrameRateSaidOnce();
 };
 
 void TestFramewrightVideo::initTestCase()
@@ -948,6 +951,62 @@ void TestFramewrightVideo::read_failureSaidOnceEndOfStreamSilent()
     QCOMPARE(shownIndex(w), 59);
     QCOMPARE(messages(w).size(), 2);
     QCOMPARE(status.count(), 3);
+}
+
+void TestFramewrightVideo::open_variableFrameRateSaidOnce_data()
+{
+    QTest::addColumn<QString>("presentation");  // in 25ths of a second
+    QTest::addColumn<bool>("varies");
+    // Durations of 40 and 80 ms in turn, or 40 ms throughout.
+    QTest::newRow("durations vary") << QStringLiteral("N+floor(N/2)") << true;
+    QTest::newRow("constant rate") << QStringLiteral("N") << false;
+}
+
+void TestFramewrightVideo::open_variableFrameRateSaidOnce()
+{
+    QFETCH(QString, presentation);
+    QFETCH(bool, varies);
+    const QString path = mediaDir.filePath(QStringLiteral("rate-%1.mkv").arg(varies ? QStringLiteral("vfr") : QStringLiteral("cfr")));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
+                  QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("color=gray:size=160x120:rate=25"),
+                  QStringLiteral("-frames:v"), QStringLiteral("40"), QStringLiteral("-vf"),
+                  QStringLiteral("setpts='round((%1)/(25*TB))'").arg(presentation), QStringLiteral("-fps_mode"),
+                  QStringLiteral("passthrough"), QStringLiteral("-c:v"), QStringLiteral("mjpeg"), path});
+    QVERIFY(ffmpeg.waitForFinished(30000));
+    QVERIFY2(ffmpeg.exitCode() == 0, ffmpeg.readAllStandardError().constData());
+    // The clip is what the row says: ffprobe's packet times.
+    QProcess ffprobe;
+    ffprobe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                                              QStringLiteral("v:0"), QStringLiteral("-show_entries"),
+                                              QStringLiteral("packet=pts_time"), QStringLiteral("-of"),
+                                              QStringLiteral("csv=p=0"), path});
+    QVERIFY(ffprobe.waitForFinished(30000));
+    QList<double> times;
+    for (const QByteArray &line : ffprobe.readAllStandardOutput().split('\n'))
+        if (!line.trimmed().isEmpty())
+            times << line.toDouble();
+    std::sort(times.begin(), times.end());
+    QCOMPARE(times.size(), 40);
+    QSet<int> durations;  // in ms
+    for (qsizetype i = 1; i < times.size(); ++i)
+        durations.insert(int(std::lround((times[i] - times[i - 1]) * 1000)));
+    QCOMPARE(durations.size() > 1, varies);
+
+    Framewright w;
+    ui(w).ffgrabberCheck->setChecked(true);
+    QSignalSpy status(w.statusBar(), &QStatusBar::messageChanged);
+    w.OpenVideo(path);
+    QVERIFY(w.windowTitle().contains(path));
+    const QString notice = QStringLiteral("The frame rate of this video varies; times are computed with the FPS box.");
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_D);
+    w.Update();
+    QCOMPARE(messages(w).count(notice), varies ? 1 : 0);
+    QCOMPARE(status.count(), varies ? 1 : 0);
+    if (varies)
+        QCOMPARE(w.statusBar()->currentMessage(), notice);
 }
 
 QTEST_MAIN(TestFramewrightVideo)
