@@ -6,7 +6,7 @@
 namespace cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // unreadable input, nothing to deliver
+inline constexpr int kExitFailure = 1;  // unreadable input, or a frame asked for that cannot be delivered
 inline constexpr int kExitUsage = 2;    // bad command line
 
 extern const char kUsage[];

@@ -123,13 +123,55 @@ QString parseOptions(const QStringList &args, const QStringList &allowed, FrameO
     return QString();
 }
 
+// The source for `path`, or null with the reason in `error` when the file is
+// missing or the source cannot open it or finds no frame in it.
 std::unique_ptr<FrameGrabber> openSource(const QString &path, FrameSourceKind kind, QString *error)
 {
-    if (!QFileInfo(path).isFile()) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
         *error = QStringLiteral("cannot open \"%1\": no such file").arg(path);
         return nullptr;
     }
-    return CreateFrameSource(path, kind);
+    if (!info.isFile()) {
+        *error = QStringLiteral("cannot open \"%1\": not a file").arg(path);
+        return nullptr;
+    }
+    std::unique_ptr<FrameGrabber> source = CreateFrameSource(path, kind);
+    if (!source->isOpen()) {
+        // The source's sentence names the file; the fallback only guards a source that gives none.
+        *error = source->errorString();
+        if (error->isEmpty())
+            *error = QStringLiteral("cannot open \"%1\"").arg(path);
+        return nullptr;
+    }
+    return source;
+}
+
+// Why frame `index` (0-based) cannot be asked of `source`, or empty when it
+// can. Past a known count the sources clamp to the last frame, so such an
+// index is refused here rather than answered with another frame. A count of
+// 0 is unknown: the read itself then tells.
+QString indexOutOfRange(FrameGrabber &source, int64_t index, const QString &path)
+{
+    const int32_t count = source.getFrameCount();
+    if (index >= 0 && (count <= 0 || index < count))
+        return QString();
+    if (count > 0)
+        return QStringLiteral("no frame %1 in \"%2\": it holds frames 0 to %3").arg(index).arg(path).arg(count - 1);
+    return QStringLiteral("no frame %1 in \"%2\"").arg(index).arg(path);
+}
+
+// Why the read that was to deliver frame `index` delivered nothing, or empty
+// when `frame` holds a delivered frame.
+QString readFailure(const FrameGrabber &source, int64_t index, const QString &path, const cv::Mat &frame)
+{
+    const ReadResult result = source.lastRead();
+    if (result == ReadResult::Delivered && !frame.empty())
+        return QString();
+    if (result == ReadResult::EndOfStream)
+        return QStringLiteral("no frame %1 in \"%2\": the stream ends before it").arg(index).arg(path);
+    const QString reason = source.errorString();
+    return reason.isEmpty() ? QStringLiteral("frame %1 of \"%2\" cannot be read").arg(index).arg(path) : reason;
 }
 
 // 64-bit FNV-1a over the pixel rows (a view's padding is not part of the picture).
@@ -197,15 +239,18 @@ int runFrame(const QStringList &args)
     if (options.output.isEmpty())
         return usageError(QStringLiteral("frame needs -o OUT.png"));
 
+    const QString path = options.positionals.at(0);
     QString openError;
-    const auto source = openSource(options.positionals.at(0), options.source, &openError);
+    const auto source = openSource(path, options.source, &openError);
     if (!source)
         return failure(openError);
+    if (const QString reason = indexOutOfRange(*source, *index, path); !reason.isEmpty())
+        return failure(reason);
     source->seek(*index);
     cv::Mat raw;
     *source >> raw;
-    if (raw.empty())
-        return failure(QStringLiteral("no frame %1 in \"%2\"").arg(*index).arg(options.positionals.at(0)));
+    if (const QString reason = readFailure(*source, *index, path, raw); !reason.isEmpty())
+        return failure(reason);
 
     FramePipeline pipeline;
     pipeline.loadModels(FramePipeline::modelDirectories());
@@ -233,13 +278,17 @@ int runFrames(const QStringList &args)
     if (!options.dumpDir.isEmpty() && !QDir().mkpath(options.dumpDir))
         return failure(QStringLiteral("cannot create \"%1\"").arg(options.dumpDir));
 
+    const QString path = options.positionals.at(0);
     QString openError;
-    const auto source = openSource(options.positionals.at(0), options.source, &openError);
+    const auto source = openSource(path, options.source, &openError);
     if (!source)
         return failure(openError);
 
+    if (const QString reason = indexOutOfRange(*source, options.start, path); !reason.isEmpty())
+        return failure(reason);
     QString lines;
     int delivered = 0;
+    QString readError;
     QElapsedTimer timer;
     timer.start();
     source->seek(options.start);
@@ -251,10 +300,14 @@ int runFrames(const QStringList &args)
             else if (options.step != 1)
                 source->skip(options.step - 1);
         }
+        // Before a read the position is the index of the frame it delivers (named if it fails).
+        const int32_t index = source->getPosition();
         cv::Mat frame;
         *source >> frame;
-        if (frame.empty())
-            continue;
+        // A failed read ends the run: what follows it would not be the frames asked for.
+        readError = readFailure(*source, index, path, frame);
+        if (!readError.isEmpty())
+            break;
         const QString dumpName = QStringLiteral("%1.png").arg(delivered, 6, 10, QLatin1Char('0'));
         if (!options.dumpDir.isEmpty() && !writePng(QDir(options.dumpDir).filePath(dumpName), frame))
             return failure(QStringLiteral("cannot write into \"%1\"").arg(options.dumpDir));
@@ -268,5 +321,5 @@ int runFrames(const QStringList &args)
     if (options.quiet)
         lines = QStringLiteral("frames=%1 seconds=%2\n").arg(delivered).arg(seconds, 0, 'f', 3);
     writeOut(lines);
-    return kExitOk;
+    return readError.isEmpty() ? kExitOk : failure(readError);
 }

@@ -3,10 +3,13 @@
 #include "TestMedia.h"
 
 #include <QDir>
+#include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <utility>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -34,6 +37,37 @@ int indexInPng(const QString &path)
     return testmedia::readIndex(cv::imread(QFile::encodeName(path).toStdString()));
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Runs a program to make a test input; its messages on failure.
+QString runTool(const QString &program, const QStringList &args, QByteArray *out = nullptr)
+{
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+    if (out)
+        *out = process.readAllStandardOutput();
+    return QString();
+}
+
+// The per-frame lines of `frames`, by 1-based position.
+QHash<int, QString> linesByPosition(const QString &out)
+{
+    QHash<int, QString> lines;
+    static const QRegularExpression line(QStringLiteral("^position=(\\d+) hash=[0-9a-f]{16}$"));
+    for (const QString &text : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = line.match(text);
+        if (match.hasMatch())
+            lines.insert(match.captured(1).toInt(), text);
+    }
+    return lines;
+}
+
 }  // namespace
 
 class TestCliFrames : public QObject
@@ -43,11 +77,18 @@ class TestCliFrames : public QObject
     QTemporaryDir dir;
     QString clip;      // MJPEG AVI, 40 frames of 160 x 120 at 25 fps
     QString sequence;  // one image of a 30-image PNG sequence
+    QString audio;     // AAC audio in MP4, no video stream
+    // The sequential lines of every frame of `clip` and `sequence` per source, by position.
+    QHash<QString, QHash<int, QString>> sequential;
 
 private Q_SLOTS:
     void initTestCase();
     void probe_data();
     void probe();
+    void unreadable_data();
+    void unreadable();
+    void pastTheEnd_data();
+    void pastTheEnd();
     void frame_data();
     void frame();
     void frames_steps_data();
@@ -76,6 +117,24 @@ void TestCliFrames::initTestCase()
     const QStringList images = testmedia::writeImageSequence(dir.path(), QStringLiteral("img"), 1, 30,
                                                              QStringLiteral("png"));
     sequence = images.at(4);
+
+    audio = dir.filePath(QStringLiteral("audio.mp4"));
+    error = runTool(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
+                                               QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                                               QStringLiteral("-i"), QStringLiteral("anullsrc=r=8000:cl=mono"),
+                                               QStringLiteral("-t"), QStringLiteral("1"), QStringLiteral("-c:a"),
+                                               QStringLiteral("aac"), audio});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    for (const char *source : {"capture", "ffmpeg", "images"}) {
+        const bool images = qstrcmp(source, "images") == 0;
+        const Result result = runCli({QStringLiteral("frames"), images ? sequence : clip, QStringLiteral("--source"),
+                                      QString::fromLatin1(source), QStringLiteral("--count"),
+                                      QString::number(images ? 30 : 40)});
+        QCOMPARE(result.exitCode, 0);
+        sequential.insert(QString::fromLatin1(source), linesByPosition(result.out));
+        QCOMPARE(sequential.value(QString::fromLatin1(source)).size(), images ? 30 : 40);
+    }
 }
 
 void TestCliFrames::probe_data()
@@ -101,6 +160,113 @@ void TestCliFrames::probe()
     const Result result = runCli({QStringLiteral("probe"), images ? sequence : clip, QStringLiteral("--source"), source});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, expected);
+}
+
+void TestCliFrames::unreadable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");  // null: the file does not exist
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("command");  // before the file
+    QTest::addColumn<QStringList>("options");  // after the file
+    const QList<std::pair<const char *, QByteArray>> inputs = {
+        {"text.mp4", QByteArray("not a video\n")},
+        {"empty.mp4", QByteArray("")},
+        {"missing.mp4", QByteArray()},
+        {"audio.mp4", QByteArray("written in initTestCase")},
+    };
+    const QList<std::pair<QStringList, QStringList>> commands = {
+        {{QStringLiteral("probe")}, {}},
+        {{QStringLiteral("frame")}, {QStringLiteral("0"), QStringLiteral("-o"), QStringLiteral("unreadable.png")}},
+        {{QStringLiteral("frames")}, {}},
+    };
+    // Every input with every source; the commands take turns, so that each
+    // source meets each command.
+    const QStringList sources = {QStringLiteral("capture"), QStringLiteral("ffmpeg"), QStringLiteral("images")};
+    for (qsizetype s = 0; s < sources.size(); ++s) {
+        for (qsizetype i = 0; i < inputs.size(); ++i) {
+            const auto &command = commands.at((s + i) % commands.size());
+            QTest::addRow("%s, %s, %s", inputs.at(i).first, qPrintable(sources.at(s)),
+                          qPrintable((command.first + command.second).join(QLatin1Char(' '))))
+                << QString::fromLatin1(inputs.at(i).first) << inputs.at(i).second << sources.at(s) << command.first
+                << command.second;
+        }
+    }
+}
+
+void TestCliFrames::unreadable()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, source);
+    QFETCH(QStringList, command);
+    QFETCH(QStringList, options);
+    const QString path = dir.filePath(name);
+    if (content.isNull())
+        QVERIFY(!QFile::exists(path));
+    else if (path != audio)
+        QVERIFY(writeFile(path, content));
+    const QString out = dir.filePath(QStringLiteral("unreadable.png"));
+    options.replaceInStrings(QStringLiteral("unreadable.png"), out);
+    const Result result = runCli(command + QStringList{path} + options + QStringList{QStringLiteral("--source"), source});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.out.isEmpty(), qPrintable(result.out));
+    // The reason is our last line (the libraries may log before it) and names the file.
+    const QString last = result.err.trimmed().split(QLatin1Char('\n')).last();
+    QVERIFY2(last.startsWith(QLatin1String("framewright-cli: ")) && last.contains(path), qPrintable(result.err));
+    QVERIFY(!QFile::exists(out));
+}
+
+void TestCliFrames::pastTheEnd_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("lines");  // on standard output
+    QTest::addColumn<QString>("reason");     // the end of standard error
+    const QString out = QStringLiteral("past.png");
+    // The sources would clamp to the last frame: the count refuses first.
+    QTest::newRow("frame 40, ffmpeg")
+        << QStringList{QStringLiteral("frame"), QStringLiteral("clip"), QStringLiteral("40"), QStringLiteral("-o"),
+                       out, QStringLiteral("--source"), QStringLiteral("ffmpeg")}
+        << QStringList{} << QStringLiteral("no frame 40 in \"%1\": it holds frames 0 to 39");
+    QTest::newRow("frames from 40, capture")
+        << QStringList{QStringLiteral("frames"), QStringLiteral("clip"), QStringLiteral("--start"),
+                       QStringLiteral("40"), QStringLiteral("--source"), QStringLiteral("capture")}
+        << QStringList{} << QStringLiteral("no frame 40 in \"%1\": it holds frames 0 to 39");
+    // The FFmpeg source ends; the capture source would start again at frame 0.
+    QTest::newRow("frames over the end, ffmpeg")
+        << QStringList{QStringLiteral("frames"), QStringLiteral("clip"), QStringLiteral("--start"), QStringLiteral("38"),
+                       QStringLiteral("--count"), QStringLiteral("4"), QStringLiteral("--source"), QStringLiteral("ffmpeg")}
+        << QStringList{QStringLiteral("39"), QStringLiteral("40")}
+        << QStringLiteral("no frame 40 in \"%1\": the stream ends before it");
+    // A decoding failure is told apart from the end of the stream.
+    QTest::newRow("frame of an unreadable image")
+        << QStringList{QStringLiteral("frame"), QStringLiteral("broken"), QStringLiteral("0"), QStringLiteral("-o"), out}
+        << QStringList{} << QStringLiteral("The image %1 cannot be read.");
+    QTest::newRow("frames of an unreadable image")
+        << QStringList{QStringLiteral("frames"), QStringLiteral("broken")} << QStringList{}
+        << QStringLiteral("The image %1 cannot be read.");
+}
+
+void TestCliFrames::pastTheEnd()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, reason);
+    const QString broken = dir.filePath(QStringLiteral("broken0001.png"));
+    QVERIFY(writeFile(broken, "not an image\n"));
+    const QString file = args.at(1) == QLatin1String("clip") ? clip : broken;
+    args[1] = file;
+    if (args.contains(QLatin1String("-o")))
+        args[args.indexOf(QLatin1String("-o")) + 1] = dir.filePath(args.at(args.indexOf(QLatin1String("-o")) + 1));
+    const Result result = runCli(args);
+    QCOMPARE(result.exitCode, 1);
+    const QHash<int, QString> delivered = linesByPosition(result.out);
+    QCOMPARE(result.out.count(QLatin1Char('\n')), lines.size());
+    for (const QString &position : lines)
+        QCOMPARE(delivered.value(position.toInt()), sequential.value(QStringLiteral("ffmpeg")).value(position.toInt()));
+    QVERIFY2(result.err.endsWith(QStringLiteral("framewright-cli: ") + reason.arg(file) + QLatin1Char('\n')),
+             qPrintable(result.err));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("past.png"))));
 }
 
 void TestCliFrames::frame_data()
@@ -239,7 +405,7 @@ void TestCliFrames::failures()
     const Result result = runCli(args);
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY(result.out.isEmpty());
-    QVERIFY(!result.err.isEmpty());
+    QVERIFY2(result.err.startsWith(QLatin1String("framewright-cli: ")), qPrintable(result.err));
 }
 
 QTEST_GUILESS_MAIN(TestCliFrames)
