@@ -213,11 +213,12 @@ int runProbe(const QStringList &args)
     if (!source)
         return failure(openError);
     const FrameSize size = source->getSize();
-    writeOut(QStringLiteral("frames=%1\nfps=%2\nwidth=%3\nheight=%4\n")
+    writeOut(QStringLiteral("frames=%1\nfps=%2\nwidth=%3\nheight=%4\nvfr=%5\n")
                  .arg(source->getFrameCount())
                  .arg(QString::number(double(source->getFps()), 'g', 6))
                  .arg(size.width)
-                 .arg(size.height));
+                 .arg(size.height)
+                 .arg(source->hasVariableFrameRate() ? 1 : 0));
     return kExitOk;
 }
 

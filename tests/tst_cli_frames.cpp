@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,6 +78,7 @@ class TestCliFrames : public QObject
     QTemporaryDir dir;
     QString clip;      // MJPEG AVI, 40 frames of 160 x 120 at 25 fps
     QString sequence;  // one image of a 30-image PNG sequence
+    QString variable;  // MJPEG MKV, 40 frames lasting 40 and 80 ms by turns
     QString audio;     // AAC audio in MP4, no video stream
     // The sequential lines of every frame of `clip` and `sequence` per source, by position.
     QHash<QString, QHash<int, QString>> sequential;
@@ -118,6 +120,27 @@ void TestCliFrames::initTestCase()
                                                              QStringLiteral("png"));
     sequence = images.at(4);
 
+    // The frame times 0, 40, 120, 160, 240 ... ms: every other frame lasts twice as long.
+    options.fileName = QStringLiteral("variable.mkv");
+    options.codecArgs = {QStringLiteral("-vf"), QStringLiteral("setpts=(N+floor(N/2))/25/TB"),
+                         QStringLiteral("-fps_mode"), QStringLiteral("passthrough"),
+                         QStringLiteral("-c:v"), QStringLiteral("mjpeg")};
+    const auto variablePath = testmedia::writeClip(dir.path(), options, &error);
+    QVERIFY2(variablePath, qPrintable(error));
+    variable = *variablePath;
+    QByteArray times;
+    error = runTool(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"),
+                                                QStringLiteral("-select_streams"), QStringLiteral("v"),
+                                                QStringLiteral("-show_entries"), QStringLiteral("frame=pts_time"),
+                                                QStringLiteral("-of"), QStringLiteral("csv=p=0"), variable},
+                    &times);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QSet<int> durations;  // in ms
+    const QList<QByteArray> stamps = times.trimmed().split('\n');
+    for (qsizetype i = 1; i < stamps.size(); ++i)
+        durations.insert(qRound((stamps.at(i).toDouble() - stamps.at(i - 1).toDouble()) * 1000));
+    QCOMPARE(durations, (QSet<int>{40, 80}));
+
     audio = dir.filePath(QStringLiteral("audio.mp4"));
     error = runTool(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
                                                QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
@@ -140,26 +163,36 @@ void TestCliFrames::initTestCase()
 void TestCliFrames::probe_data()
 {
     QTest::addColumn<QString>("source");
-    QTest::addColumn<bool>("images");
+    QTest::addColumn<QString>("file");  // "clip", "sequence" or "variable"
     QTest::addColumn<QString>("expected");
-    QTest::newRow("capture") << QStringLiteral("capture") << false
-                             << QStringLiteral("frames=40\nfps=25\nwidth=160\nheight=120\n");
-    QTest::newRow("ffmpeg") << QStringLiteral("ffmpeg") << false
-                            << QStringLiteral("frames=40\nfps=25\nwidth=160\nheight=120\n");
-    QTest::newRow("auto") << QStringLiteral("auto") << false
-                          << QStringLiteral("frames=40\nfps=25\nwidth=160\nheight=120\n");
+    const QString constant = QStringLiteral("frames=40\nfps=25\nwidth=160\nheight=120\nvfr=0\n");
+    QTest::newRow("capture") << QStringLiteral("capture") << QStringLiteral("clip") << constant;
+    QTest::newRow("ffmpeg") << QStringLiteral("ffmpeg") << QStringLiteral("clip") << constant;
+    QTest::newRow("auto") << QStringLiteral("auto") << QStringLiteral("clip") << constant;
     // An image sequence knows its size only once an image was read.
-    QTest::newRow("images") << QStringLiteral("auto") << true << QStringLiteral("frames=30\nfps=25\nwidth=0\nheight=0\n");
+    QTest::newRow("images") << QStringLiteral("auto") << QStringLiteral("sequence")
+                            << QStringLiteral("frames=30\nfps=25\nwidth=0\nheight=0\nvfr=0\n");
+    // Only the last line: the count of a file without a stored one is an estimate.
+    QTest::newRow("ffmpeg, variable rate") << QStringLiteral("ffmpeg") << QStringLiteral("variable")
+                                           << QStringLiteral("vfr=1\n");
+    QTest::newRow("capture, variable rate") << QStringLiteral("capture") << QStringLiteral("variable")
+                                            << QStringLiteral("vfr=0\n");
 }
 
 void TestCliFrames::probe()
 {
     QFETCH(QString, source);
-    QFETCH(bool, images);
+    QFETCH(QString, file);
     QFETCH(QString, expected);
-    const Result result = runCli({QStringLiteral("probe"), images ? sequence : clip, QStringLiteral("--source"), source});
+    const QString path = file == QLatin1String("clip") ? clip : file == QLatin1String("sequence") ? sequence : variable;
+    const Result result = runCli({QStringLiteral("probe"), path, QStringLiteral("--source"), source});
     QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.out, expected);
+    if (file == QLatin1String("variable")) {
+        QVERIFY2(result.out.startsWith(QLatin1String("frames=")), qPrintable(result.out));
+        QCOMPARE(result.out.mid(result.out.lastIndexOf(QLatin1String("\nvfr=")) + 1), expected);
+    } else {
+        QCOMPARE(result.out, expected);
+    }
 }
 
 void TestCliFrames::unreadable_data()
