@@ -28,6 +28,10 @@ const char kUsage[] =
     "                  [--dump DIR] [--quiet]\n"
     "      Reads K frames from N, moving S frames between reads as the main\n"
     "      window's steps do; prints the position and a pixel hash per frame.\n"
+    "  framewright-cli frames FILE --at I,J,... [--source ...] [--dump DIR] [--quiet]\n"
+    "      Seeks to each listed frame index (0-based) and prints what the\n"
+    "      sequential reads print;\n"
+    "      --quiet prints the count and the seek + read times instead.\n"
     "  framewright-cli --help | --version\n";
 
 void writeOut(const QString &text)

@@ -8,11 +8,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 using namespace cli;
 
@@ -31,6 +34,8 @@ struct FrameOptions
     int step = 1;
     QString dumpDir;
     bool quiet = false;
+    bool rangeGiven = false;  // any of --start, --count, --step
+    std::optional<QList<int>> at;
 };
 
 std::optional<int> intIn(const QString &text, int low, int high)
@@ -106,16 +111,31 @@ QString parseOptions(const QStringList &args, const QStringList &allowed, FrameO
             if (!v)
                 return bad();
             options->start = *v;
+            options->rangeGiven = true;
         } else if (arg == QLatin1String("--count")) {
             const auto v = intIn(value, 1, INT32_MAX);
             if (!v)
                 return bad();
             options->count = *v;
+            options->rangeGiven = true;
         } else if (arg == QLatin1String("--step")) {
             const auto v = intIn(value, -1000000, 1000000);
             if (!v || *v == 0)
                 return bad();
             options->step = *v;
+            options->rangeGiven = true;
+        } else if (arg == QLatin1String("--at")) {
+            // Plain decimal digits only: "+5", " 5" or "5.0" are not indices.
+            static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+            QList<int> indices;
+            for (const QString &entry : value.split(QLatin1Char(','))) {
+                const auto v = digits.match(entry).hasMatch() ? intIn(entry, 0, INT32_MAX) : std::nullopt;
+                if (!v)
+                    return QStringLiteral("--at takes frame indices (0 or more) separated by commas, not \"%1\"")
+                        .arg(value);
+                indices << *v;
+            }
+            options->at = indices;
         } else if (arg == QLatin1String("--dump")) {
             options->dumpDir = value;
         }
@@ -198,6 +218,76 @@ bool writePng(const QString &path, const cv::Mat &frame)
     }
 }
 
+// One frame that `frames --at` seeks to.
+struct Target
+{
+    int64_t index = 0;  // 0-based; may be out of range (then refused)
+    QString label;      // printed before position=, e.g. "solve=1 mark=2 "
+    QString what;       // names the target in a failure message, e.g. "solve 1 mark 2: "
+    QString dumpName;   // file name under --dump
+};
+
+QString millis(double nanoseconds)
+{
+    return QString::number(nanoseconds / 1e6, 'f', 3);
+}
+
+// Seeks to every target in turn. A target that cannot be delivered is named
+// on standard error and the others are still read; the exit code is then 1.
+int readTargets(FrameGrabber &source, const QString &path, const std::vector<Target> &targets,
+                const FrameOptions &options)
+{
+    QString lines;
+    std::vector<qint64> times;  // nanoseconds per delivered target, seek + read
+    bool failed = false;
+    QElapsedTimer timer;
+    for (const Target &target : targets) {
+        QString reason = indexOutOfRange(source, target.index, path);
+        cv::Mat frame;
+        if (reason.isEmpty()) {
+            timer.start();
+            source.seek(int32_t(target.index));
+            source >> frame;
+            const qint64 elapsed = timer.nsecsElapsed();
+            reason = readFailure(source, target.index, path, frame);
+            if (reason.isEmpty())
+                times.push_back(elapsed);
+        }
+        if (!reason.isEmpty()) {
+            writeErr(QStringLiteral("framewright-cli: ") + target.what + reason + QLatin1Char('\n'));
+            failed = true;
+            continue;
+        }
+        if (!options.dumpDir.isEmpty() && !writePng(QDir(options.dumpDir).filePath(target.dumpName), frame))
+            return failure(QStringLiteral("cannot write into \"%1\"").arg(options.dumpDir));
+        if (!options.quiet)
+            lines += target.label
+                     + QStringLiteral("position=%1 hash=%2\n")
+                           .arg(source.getPosition())
+                           .arg(pixelHash(frame), 16, 16, QLatin1Char('0'));
+    }
+    if (options.quiet) {
+        qint64 total = 0;
+        for (qint64 t : times)
+            total += t;
+        double median = 0;
+        double longest = 0;
+        if (!times.empty()) {
+            std::vector<qint64> sorted = times;
+            std::sort(sorted.begin(), sorted.end());
+            const size_t n = sorted.size();
+            median = n % 2 ? double(sorted[n / 2]) : (double(sorted[n / 2 - 1]) + double(sorted[n / 2])) / 2;
+            longest = double(sorted.back());
+        }
+        lines = QStringLiteral("frames=%1 seconds=%2 median_ms=%3 max_ms=%4\n")
+                    .arg(times.size())
+                    .arg(double(total) / 1e9, 0, 'f', 3)
+                    .arg(millis(median), millis(longest));
+    }
+    writeOut(lines);
+    return failed ? kExitFailure : kExitOk;
+}
+
 }  // namespace
 
 int runProbe(const QStringList &args)
@@ -270,12 +360,15 @@ int runFrames(const QStringList &args)
     FrameOptions options;
     const QString error = parseOptions(args,
                                        {QStringLiteral("--source"), QStringLiteral("--start"), QStringLiteral("--count"),
-                                        QStringLiteral("--step"), QStringLiteral("--dump"), QStringLiteral("--quiet")},
+                                        QStringLiteral("--step"), QStringLiteral("--dump"), QStringLiteral("--quiet"),
+                                        QStringLiteral("--at")},
                                        &options);
     if (!error.isEmpty())
         return usageError(error);
     if (options.positionals.size() != 1)
         return usageError(QStringLiteral("frames takes one file"));
+    if (options.at && options.rangeGiven)
+        return usageError(QStringLiteral("--at excludes --start, --count and --step"));
     if (!options.dumpDir.isEmpty() && !QDir().mkpath(options.dumpDir))
         return failure(QStringLiteral("cannot create \"%1\"").arg(options.dumpDir));
 
@@ -284,6 +377,18 @@ int runFrames(const QStringList &args)
     const auto source = openSource(path, options.source, &openError);
     if (!source)
         return failure(openError);
+
+    if (options.at) {
+        std::vector<Target> targets;
+        for (qsizetype i = 0; i < options.at->size(); ++i) {
+            Target target;
+            target.index = options.at->at(i);
+            // The place in the list, as the sequential reads number their files.
+            target.dumpName = QStringLiteral("%1.png").arg(i, 6, 10, QLatin1Char('0'));
+            targets.push_back(target);
+        }
+        return readTargets(*source, path, targets, options);
+    }
 
     if (const QString reason = indexOutOfRange(*source, options.start, path); !reason.isEmpty())
         return failure(reason);

@@ -96,6 +96,8 @@ private Q_SLOTS:
     void frames_steps_data();
     void frames_steps();
     void frames_quietAndDump();
+    void frames_at_data();
+    void frames_at();
     void failures_data();
     void failures();
 };
@@ -212,6 +214,7 @@ void TestCliFrames::unreadable_data()
         {{QStringLiteral("probe")}, {}},
         {{QStringLiteral("frame")}, {QStringLiteral("0"), QStringLiteral("-o"), QStringLiteral("unreadable.png")}},
         {{QStringLiteral("frames")}, {}},
+        {{QStringLiteral("frames")}, {QStringLiteral("--at"), QStringLiteral("0")}},
     };
     // Every input with every source; the commands take turns, so that each
     // source meets each command.
@@ -405,6 +408,60 @@ void TestCliFrames::frames_quietAndDump()
              qPrintable(result.out));
 }
 
+void TestCliFrames::frames_at_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QList<int>>("indices");
+    QTest::addColumn<int>("exitCode");
+    // Backward, forward, the last frame and a repeat, against the sequential reads of the same frames.
+    QTest::newRow("capture") << QStringLiteral("capture") << QList<int>{17, 3, 39, 0, 17} << 0;
+    QTest::newRow("ffmpeg") << QStringLiteral("ffmpeg") << QList<int>{17, 3, 39, 0, 17} << 0;
+    QTest::newRow("images") << QStringLiteral("images") << QList<int>{17, 3, 29, 0, 17} << 0;
+    // The targets around a missing one are still delivered.
+    QTest::newRow("ffmpeg, past the end") << QStringLiteral("ffmpeg") << QList<int>{5, 40, 7} << 1;
+}
+
+void TestCliFrames::frames_at()
+{
+    QFETCH(QString, source);
+    QFETCH(QList<int>, indices);
+    QFETCH(int, exitCode);
+    const bool images = source == QLatin1String("images");
+    const int count = images ? 30 : 40;
+    QStringList list;
+    for (int index : indices)
+        list << QString::number(index);
+    const QString dump = dir.filePath(QStringLiteral("at-") + QString::fromLatin1(QTest::currentDataTag()));
+    const QStringList args = {QStringLiteral("frames"), images ? sequence : clip, QStringLiteral("--source"), source,
+                              QStringLiteral("--at"), list.join(QLatin1Char(','))};
+    const Result result = runCli(args + QStringList{QStringLiteral("--dump"), dump});
+    QCOMPARE(result.exitCode, exitCode);
+
+    QStringList expected;
+    for (qsizetype i = 0; i < indices.size(); ++i) {
+        const QString png = QDir(dump).filePath(QStringLiteral("%1.png").arg(i, 6, 10, QLatin1Char('0')));
+        if (indices.at(i) >= count) {
+            QVERIFY(!QFile::exists(png));
+            QVERIFY2(result.err.contains(QStringLiteral("framewright-cli: no frame %1 in").arg(indices.at(i))),
+                     qPrintable(result.err));
+            continue;
+        }
+        expected << sequential.value(source).value(indices.at(i) + 1);
+        // Images are numbered from 1 on disk.
+        QCOMPARE(indexInPng(png), images ? indices.at(i) + 1 : indices.at(i));
+    }
+    QCOMPARE(result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+
+    const Result quiet = runCli(args + QStringList{QStringLiteral("--quiet")});
+    QCOMPARE(quiet.exitCode, exitCode);
+    static const QRegularExpression summary(
+        QStringLiteral("^frames=(\\d+) seconds=\\d+\\.\\d{3} median_ms=(\\d+\\.\\d{3}) max_ms=(\\d+\\.\\d{3})\\n$"));
+    const QRegularExpressionMatch match = summary.match(quiet.out);
+    QVERIFY2(match.hasMatch(), qPrintable(quiet.out));
+    QCOMPARE(match.captured(1).toInt(), expected.size());
+    QVERIFY(match.captured(2).toDouble() <= match.captured(3).toDouble());
+}
+
 void TestCliFrames::failures_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -429,6 +486,14 @@ void TestCliFrames::failures_data()
     QTest::newRow("frames, step 0") << QStringList{QStringLiteral("frames"), missing, QStringLiteral("--step"),
                                                    QStringLiteral("0")}
                                     << 2;
+    // Bad usage is told before the file is looked at.
+    const auto at = [&](const QStringList &more) {
+        return QStringList{QStringLiteral("frames"), missing, QStringLiteral("--at")} + more;
+    };
+    QTest::newRow("--at, empty") << at({QString()}) << 2;
+    QTest::newRow("--at, not a number") << at({QStringLiteral("1,x")}) << 2;
+    QTest::newRow("--at, negative") << at({QStringLiteral("3,-1")}) << 2;
+    QTest::newRow("--at with --start") << at({QStringLiteral("1"), QStringLiteral("--start"), QStringLiteral("0")}) << 2;
 }
 
 void TestCliFrames::failures()
