@@ -28,9 +28,9 @@ const char kUsage[] =
     "                  [--dump DIR] [--quiet]\n"
     "      Reads K frames from N, moving S frames between reads as the main\n"
     "      window's steps do; prints the position and a pixel hash per frame.\n"
-    "  framewright-cli frames FILE --at I,J,... [--source ...] [--dump DIR] [--quiet]\n"
-    "      Seeks to each listed frame index (0-based) and prints what the\n"
-    "      sequential reads print;\n"
+    "  framewright-cli frames FILE (--at I,J,... | --marks) [--source ...] [--dump DIR] [--quiet]\n"
+    "      Seeks to each listed frame index (0-based), or to the frame of every\n"
+    "      mark in FILE.splits.txt, and prints what the sequential reads print;\n"
     "      --quiet prints the count and the seek + read times instead.\n"
     "  framewright-cli --help | --version\n";
 

@@ -3,6 +3,7 @@
 #include "CliIo.h"
 #include "FramePipeline.h"
 #include "FrameSources.h"
+#include "SplitsFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -36,6 +37,7 @@ struct FrameOptions
     bool quiet = false;
     bool rangeGiven = false;  // any of --start, --count, --step
     std::optional<QList<int>> at;
+    bool marks = false;
 };
 
 std::optional<int> intIn(const QString &text, int low, int high)
@@ -60,6 +62,10 @@ QString parseOptions(const QStringList &args, const QStringList &allowed, FrameO
             return QStringLiteral("unknown option \"%1\"").arg(arg);
         if (arg == QLatin1String("--quiet")) {
             options->quiet = true;
+            continue;
+        }
+        if (arg == QLatin1String("--marks")) {
+            options->marks = true;
             continue;
         }
         if (i + 1 >= args.size())
@@ -218,7 +224,7 @@ bool writePng(const QString &path, const cv::Mat &frame)
     }
 }
 
-// One frame that `frames --at` seeks to.
+// One frame that `frames --at` or `frames --marks` seeks to.
 struct Target
 {
     int64_t index = 0;  // 0-based; may be out of range (then refused)
@@ -226,6 +232,41 @@ struct Target
     QString what;       // names the target in a failure message, e.g. "solve 1 mark 2: "
     QString dumpName;   // file name under --dump
 };
+
+// The targets of every mark of every solve in the splits file beside `path`,
+// in file order; null with the reason in `error` when there are none.
+std::optional<std::vector<Target>> markTargets(const QString &path, QString *error)
+{
+    const QString splitsPath = SplitsPathFor(path);
+    QFile file(splitsPath);
+    if (!file.exists()) {
+        *error = QStringLiteral("no marks for \"%1\": there is no \"%2\"").arg(path, splitsPath);
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read \"%1\": %2").arg(splitsPath, file.errorString());
+        return std::nullopt;
+    }
+    const SplitsFileContent content = ParseSplitsFile(file);
+    std::vector<Target> targets;
+    for (size_t s = 0; s < content.solves.size(); ++s) {
+        const Marks &marks = content.solves[s];
+        for (size_t i = 0; i < marks.size(); ++i) {
+            // A mark is the 1-based number of the frame on display: that frame's index is mark - 1.
+            Target target;
+            target.index = int64_t(marks[i]) - 1;
+            target.label = QStringLiteral("solve=%1 mark=%2 ").arg(s + 1).arg(i + 1);
+            target.what = QStringLiteral("solve %1 mark %2 (frame number %3): ").arg(s + 1).arg(i + 1).arg(marks[i]);
+            target.dumpName = QStringLiteral("solve%1-mark%2.png").arg(s + 1).arg(i + 1);
+            targets.push_back(target);
+        }
+    }
+    if (targets.empty()) {
+        *error = QStringLiteral("no marks in \"%1\"").arg(splitsPath);
+        return std::nullopt;
+    }
+    return targets;
+}
 
 QString millis(double nanoseconds)
 {
@@ -361,14 +402,17 @@ int runFrames(const QStringList &args)
     const QString error = parseOptions(args,
                                        {QStringLiteral("--source"), QStringLiteral("--start"), QStringLiteral("--count"),
                                         QStringLiteral("--step"), QStringLiteral("--dump"), QStringLiteral("--quiet"),
-                                        QStringLiteral("--at")},
+                                        QStringLiteral("--at"), QStringLiteral("--marks")},
                                        &options);
     if (!error.isEmpty())
         return usageError(error);
     if (options.positionals.size() != 1)
         return usageError(QStringLiteral("frames takes one file"));
-    if (options.at && options.rangeGiven)
-        return usageError(QStringLiteral("--at excludes --start, --count and --step"));
+    if (options.at && options.marks)
+        return usageError(QStringLiteral("--at and --marks exclude each other"));
+    if ((options.at || options.marks) && options.rangeGiven)
+        return usageError(QStringLiteral("%1 excludes --start, --count and --step")
+                              .arg(options.at ? QStringLiteral("--at") : QStringLiteral("--marks")));
     if (!options.dumpDir.isEmpty() && !QDir().mkpath(options.dumpDir))
         return failure(QStringLiteral("cannot create \"%1\"").arg(options.dumpDir));
 
@@ -388,6 +432,13 @@ int runFrames(const QStringList &args)
             targets.push_back(target);
         }
         return readTargets(*source, path, targets, options);
+    }
+    if (options.marks) {
+        QString marksError;
+        const std::optional<std::vector<Target>> targets = markTargets(path, &marksError);
+        if (!targets)
+            return failure(marksError);
+        return readTargets(*source, path, *targets, options);
     }
 
     if (const QString reason = indexOutOfRange(*source, options.start, path); !reason.isEmpty())

@@ -98,6 +98,9 @@ private Q_SLOTS:
     void frames_quietAndDump();
     void frames_at_data();
     void frames_at();
+    void frames_marks();
+    void frames_marksMissing_data();
+    void frames_marksMissing();
     void failures_data();
     void failures();
 };
@@ -462,6 +465,71 @@ void TestCliFrames::frames_at()
     QVERIFY(match.captured(2).toDouble() <= match.captured(3).toDouble());
 }
 
+void TestCliFrames::frames_marks()
+{
+    // Three solves, the second without marks; marks in file order, one repeated.
+    const QString video = dir.filePath(QStringLiteral("marked.avi"));
+    QVERIFY(QFile::copy(clip, video));
+    QVERIFY(writeFile(video + QStringLiteral(".splits.txt"), "Splits:5:12|Splits|Splits:40:1:5|\nFps:25\nRotate:0\n"));
+    const QList<QList<int>> marks = {{1, 1, 5}, {1, 2, 12}, {3, 1, 40}, {3, 2, 1}, {3, 3, 5}};  // solve, mark, value
+    for (const char *source : {"capture", "ffmpeg"}) {
+        const QString dump = dir.filePath(QStringLiteral("marks-") + QString::fromLatin1(source));
+        const Result result = runCli({QStringLiteral("frames"), video, QStringLiteral("--marks"), QStringLiteral("--source"),
+                                      QString::fromLatin1(source), QStringLiteral("--dump"), dump});
+        QCOMPARE(result.exitCode, 0);
+        QStringList expected;
+        for (const QList<int> &mark : marks) {
+            // Mark M is the 1-based number of the frame on display: the frame of index M - 1.
+            expected << QStringLiteral("solve=%1 mark=%2 ").arg(mark.at(0)).arg(mark.at(1))
+                            + sequential.value(QString::fromLatin1(source)).value(mark.at(2));
+            QCOMPARE(indexInPng(QDir(dump).filePath(QStringLiteral("solve%1-mark%2.png").arg(mark.at(0)).arg(mark.at(1)))),
+                     mark.at(2) - 1);
+        }
+        QCOMPARE(result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+        QCOMPARE(QDir(dump).entryList(QDir::Files).size(), marks.size());
+    }
+}
+
+void TestCliFrames::frames_marksMissing_data()
+{
+    QTest::addColumn<QByteArray>("splits");     // null: no splits file
+    QTest::addColumn<QStringList>("delivered");  // "solve=S mark=I " of the lines printed
+    QTest::addColumn<QList<int>>("frames");     // their mark values
+    QTest::addColumn<QStringList>("reasons");    // in standard error
+    QTest::newRow("no splits file") << QByteArray() << QStringList{} << QList<int>{}
+                                    << QStringList{QStringLiteral(".splits.txt\"")};
+    QTest::newRow("solves without marks") << QByteArray("Splits|Splits|\nFps:30\n") << QStringList{} << QList<int>{}
+                                          << QStringList{QStringLiteral("no marks in")};
+    QTest::newRow("not a splits file") << QByteArray("Crop:0:0:1:1\nFps:30\n") << QStringList{} << QList<int>{}
+                                       << QStringList{QStringLiteral("no marks in")};
+    // Frame 41 is past the last frame, 0 is no frame number (an unreadable mark reads as 0).
+    QTest::newRow("marks without a frame")
+        << QByteArray("Splits:3:41:x:7|\n")
+        << QStringList{QStringLiteral("solve=1 mark=1 "), QStringLiteral("solve=1 mark=4 ")} << QList<int>{3, 7}
+        << QStringList{QStringLiteral("solve 1 mark 2 (frame number 41): no frame 40 in"),
+                       QStringLiteral("solve 1 mark 3 (frame number 0): no frame -1 in")};
+}
+
+void TestCliFrames::frames_marksMissing()
+{
+    QFETCH(QByteArray, splits);
+    QFETCH(QStringList, delivered);
+    QFETCH(QList<int>, frames);
+    QFETCH(QStringList, reasons);
+    const QString video = dir.filePath(QStringLiteral("missing-%1.avi").arg(QTest::currentDataTag()));
+    QVERIFY(QFile::copy(clip, video));
+    if (!splits.isNull())
+        QVERIFY(writeFile(video + QStringLiteral(".splits.txt"), splits));
+    const Result result = runCli({QStringLiteral("frames"), video, QStringLiteral("--marks")});
+    QCOMPARE(result.exitCode, 1);
+    QStringList expected;
+    for (qsizetype i = 0; i < delivered.size(); ++i)
+        expected << delivered.at(i) + sequential.value(QStringLiteral("capture")).value(frames.at(i));
+    QCOMPARE(result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    for (const QString &reason : reasons)
+        QVERIFY2(result.err.contains(reason) && result.err.contains(video), qPrintable(result.err));
+}
+
 void TestCliFrames::failures_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -494,6 +562,10 @@ void TestCliFrames::failures_data()
     QTest::newRow("--at, not a number") << at({QStringLiteral("1,x")}) << 2;
     QTest::newRow("--at, negative") << at({QStringLiteral("3,-1")}) << 2;
     QTest::newRow("--at with --start") << at({QStringLiteral("1"), QStringLiteral("--start"), QStringLiteral("0")}) << 2;
+    QTest::newRow("--at with --marks") << at({QStringLiteral("1"), QStringLiteral("--marks")}) << 2;
+    QTest::newRow("--marks with --count") << QStringList{QStringLiteral("frames"), missing, QStringLiteral("--marks"),
+                                                         QStringLiteral("--count"), QStringLiteral("2")}
+                                          << 2;
 }
 
 void TestCliFrames::failures()
