@@ -200,11 +200,14 @@ void Framewright::SaveOnShutdown()
         if (answer != QMessageBox::Ok)
             return;
     }
-    // Closing must never drop marks silently: keep asking until they are
-    // written somewhere or the user explicitly discards them.
-    QString path = SplitsPath();
+    // Closing must never drop marks silently.
+    SaveOrAskUntilSettled(SplitsPath(), false);
+}
+
+bool Framewright::SaveOrAskUntilSettled(QString path, bool silent)
+{
     QString error;
-    while (!SaveSplits(path, false, &error)) {
+    while (!SaveSplits(path, silent, &error)) {
         QMessageBox box(QMessageBox::Warning, tr("Splits not saved"),
                         tr("The split marks could not be saved to \"%1\":\n%2")
                             .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), error),
@@ -215,8 +218,10 @@ void Framewright::SaveOnShutdown()
         QPushButton *discard = box.addButton(QMessageBox::Discard);
         box.setDefaultButton(saveAs);
         box.exec();
-        if (box.clickedButton() == discard || box.clickedButton() == nullptr)
-            return;
+        if (box.clickedButton() == discard)
+            return true;
+        if (box.clickedButton() == nullptr)
+            return false;
         if (box.clickedButton() == saveAs) {
             const QString chosen = QFileDialog::getSaveFileName(
                 this, tr("Save Splits"), path, tr("Splits Files (*.splits.txt);;All Files (*)"));
@@ -224,6 +229,7 @@ void Framewright::SaveOnShutdown()
                 path = chosen;
         }
     }
+    return true;
 }
 
 QString Framewright::SplitsPath() const

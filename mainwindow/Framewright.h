@@ -139,6 +139,11 @@ private:
     void ApplySettings();
     void WriteSettings();
     void SaveOnShutdown();
+    // Writes the splits file at `path` (see SaveSplits); while that fails,
+    // asks whether to try again, save to another file or discard the marks.
+    // True once they are written or discarded, false when the question is
+    // closed without an answer.
+    bool SaveOrAskUntilSettled(QString path, bool silent);
 
     // Rebuilds the solve combo with "Solve 1" ... "Solve count" and selects
     // `current`, without reporting a user choice.

@@ -21,11 +21,13 @@
 #include <QMimeData>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QUrl>
 
 namespace {
 
 constexpr int kAutosaveIntervalMs = 3000;
+constexpr int kSavedMessageMs = 5000;
 
 bool isOpenableName(const QString &path)
 {
@@ -59,6 +61,24 @@ void Framewright::OpenVideo(const QString &path)
         ShowNotice(reason.isEmpty() ? tr("%1 cannot be opened as a video.").arg(QDir::toNativeSeparators(canonical))
                                     : reason);
         return;
+    }
+    // The marks of the open video go to its splits file before the model is
+    // reset for the new one, with the frame rate, crop and rotation they were
+    // made with. Autosave on, this is the save its next tick would have done;
+    // off, the marks are saved all the same (opening another video is no
+    // request to throw them away), and the status bar says where. Reopening
+    // the same file then reads them back. Should the write fail, the user
+    // chooses; without an answer the open video stays.
+    if (!videoPath.isEmpty() && !model->saved()) {
+        const QString splits = SplitsPath();
+        if (SaveSplits(splits, true)) {
+            if (!ui->autosaveCheck->isChecked())
+                statusBar()->showMessage(tr("Splits of %1 saved to %2")
+                                             .arg(QDir::toNativeSeparators(videoPath), QDir::toNativeSeparators(splits)),
+                                         kSavedMessageMs);
+        } else if (!SaveOrAskUntilSettled(splits, false)) {
+            return;
+        }
     }
     // The new source becomes the player's only once the frame rate and the
     // splits file are applied: their change signals would otherwise decode

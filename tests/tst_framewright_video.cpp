@@ -197,6 +197,8 @@ private Q_SLOTS:
     void read_failureSaidOnceEndOfStreamSilent();
     void open_variableFrameRateSaidOnce_data();
     void open_variableFrameRateSaidOnce();
+    void open_unsavedMarksOfThePreviousVideoWritten_data();
+    void open_unsavedMarksOfThePreviousVideoWritten();
 };
 
 void TestFramewrightVideo::initTestCase()
@@ -1007,6 +1009,47 @@ void TestFramewrightVideo::open_variableFrameRateSaidOnce()
     QCOMPARE(status.count(), varies ? 1 : 0);
     if (varies)
         QCOMPARE(w.statusBar()->currentMessage(), notice);
+}
+
+void TestFramewrightVideo::open_unsavedMarksOfThePreviousVideoWritten_data()
+{
+    QTest::addColumn<bool>("autosave");
+    QTest::addColumn<bool>("sameVideo");
+    QTest::newRow("autosave on, another video") << true << false;
+    QTest::newRow("autosave on, the same video again") << true << true;
+    QTest::newRow("autosave off, another video") << false << false;
+    QTest::newRow("autosave off, the same video again") << false << true;
+}
+
+void TestFramewrightVideo::open_unsavedMarksOfThePreviousVideoWritten()
+{
+    QFETCH(bool, autosave);
+    QFETCH(bool, sameVideo);
+    const QString first = QFileInfo(copyClip(QStringLiteral("first.avi"))).canonicalFilePath();
+    const QString second = QFileInfo(copyClip(QStringLiteral("second.avi"))).canonicalFilePath();
+    const QString firstSplits = first + QStringLiteral(".splits.txt");
+    const QString secondSplits = second + QStringLiteral(".splits.txt");
+    QFile::remove(firstSplits);
+    QFile::remove(secondSplits);
+    Framewright w(first);
+    ui(w).autosaveCheck->setChecked(autosave);
+    key(w, Qt::Key_E);
+    key(w, Qt::Key_M);  // a mark at frame 11, before any autosave tick
+    QVERIFY(!QFile::exists(firstSplits));
+
+    const QString next = sameVideo ? first : second;
+    dropFiles(w, {next});
+    QCOMPARE(w.videoPath, next);
+    QCOMPARE(readAll(firstSplits), QByteArray("Splits:11|\nFps:25\nRotate:0\n"));
+    if (!sameVideo) {
+        QCOMPARE(model(w).marks(), Marks{});
+        dropFiles(w, {first});
+        QCOMPARE(w.videoPath, first);
+        // The video opened in between had no marks: nothing was written for it.
+        QVERIFY(!QFile::exists(secondSplits));
+    }
+    QCOMPARE(model(w).marks(), Marks{11});
+    QVERIFY2(!w.windowTitle().endsWith(QLatin1Char('*')), qPrintable(w.windowTitle()));
 }
 
 QTEST_MAIN(TestFramewrightVideo)
