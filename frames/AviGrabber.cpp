@@ -1,4 +1,5 @@
 #include "AviGrabber.h"
+#include "FrameMemory.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -194,6 +195,7 @@ bool AviGrabber::Impl::reopen()
 
 void AviGrabber::Impl::open()
 {
+    RetainFrameMemory();
     capture = std::make_unique<cv::VideoCapture>();
     try {
         opened = capture->open(path, cv::CAP_ANY);

@@ -244,14 +244,15 @@ private Q_SLOTS:
         }
         // More frames read than fit leave the cache full, not over-full.
         QCOMPARE(grabber.cachedFrames(), size_t(capacity));
-        QCOMPARE(grabber.cachedBytes(), size_t(capacity) * frameBytes);
+        // Kept as decoded 4:2:0 pictures: at least 1.5 bytes a pixel, below BGR's 3.
+        QVERIFY(grabber.cachedBytes() >= size_t(capacity) * frameBytes / 2);
+        QVERIFY(grabber.cachedBytes() < size_t(capacity) * frameBytes);
         std::mt19937 random(7);
         std::uniform_int_distribution<int> frame(0, frames - 1);
         for (int i = 0; i < 10; ++i) {
             const int target = frame(random);
             grabber.seek(target);
             QCOMPARE(readNext(grabber), target);
-            // Pictures passed on the way are kept unconverted, smaller than BGR.
             QVERIFY(grabber.cachedFrames() <= size_t(capacity));
             QVERIFY(grabber.cachedBytes() <= size_t(capacity) * frameBytes);
         }
