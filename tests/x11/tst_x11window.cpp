@@ -228,6 +228,8 @@ private:
     // ---- the window ----
 
     void openWindow(const QString &path, double aspect);
+    // Creates the window on `path` at the tests' size and place and waits until it is shown.
+    void showWindow(const QString &path);
     template<typename T>
     T *widget(const char *name) const
     {
@@ -350,9 +352,8 @@ void TestX11Window::cleanup()
     QTest::qWait(50);
 }
 
-void TestX11Window::openWindow(const QString &path, double aspect)
+void TestX11Window::showWindow(const QString &path)
 {
-    frameAspect = aspect;
     window = std::make_unique<Framewright>(path);
     // Wide enough for a picture over 450 px high beside the side pane.
     window->resize(1240, 760);
@@ -361,6 +362,13 @@ void TestX11Window::openWindow(const QString &path, double aspect)
     window->raise();
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void TestX11Window::openWindow(const QString &path, double aspect)
+{
+    frameAspect = aspect;
+    showWindow(path);
+    RETURN_IF_FAILED();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
 
     display = widget<QWidget>("displayWidget");
@@ -840,13 +848,8 @@ void TestX11Window::unreadableFileOnTheCommandLine_showsWhyOnTheDisplay()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray("Shopping list: cubes, lube, timer.\n").repeated(200));
     }
-    window = std::make_unique<Framewright>(notes);
-    window->resize(1240, 760);
-    window->move(20, 20);
-    window->show();
-    window->raise();
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    showWindow(notes);
+    RETURN_IF_FAILED();
     display = widget<QWidget>("displayWidget");
     QVERIFY(display);
     const QRect area(display->mapTo(window.get(), QPoint(0, 0)), display->size());
