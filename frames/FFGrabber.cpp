@@ -12,6 +12,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
+#include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
 
@@ -96,8 +97,9 @@ constexpr int kMaxPacketsWithoutKey = 1000;
 constexpr int64_t kMaxReorderDelay = 16;
 // On the way to a target, the pictures nothing refers to are not decoded,
 // except for this many frames just before the target: those are cached, so
-// that stepping back from the target costs no decoding.
-constexpr int64_t kDecodedBeforeTarget = 30;
+// that the first 25 steps back from the target cost no decoding. Each
+// further frame costs a B-frame decode on every seek.
+constexpr int64_t kDecodedBeforeTarget = 25;
 // Pictures in a row the decoder may fail on before reading is given up.
 constexpr int kMaxFailedPictures = 32;
 // A frame duration this much off the typical one makes the rate variable.
@@ -635,11 +637,25 @@ bool FFGrabber::Impl::prepareScaler(const AVFrame *frame)
         && scalerFullRange == fullRange)
         return true;
 
-    // Same size in and out: the scaler only converts to BGR.
-    scaler.reset(sws_getContext(frame->width, frame->height, source, frame->width, frame->height,
-                                AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+    // Same size in and out: the scaler only converts to BGR, in horizontal
+    // slices on every core, so that a step onto a cached frame takes a
+    // fraction of a single-threaded conversion.
+    scaler.reset(sws_alloc_context());
     if (!scaler)
         return false;
+    const int threads = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
+    av_opt_set_int(scaler.get(), "srcw", frame->width, 0);
+    av_opt_set_int(scaler.get(), "srch", frame->height, 0);
+    av_opt_set_int(scaler.get(), "src_format", source, 0);
+    av_opt_set_int(scaler.get(), "dstw", frame->width, 0);
+    av_opt_set_int(scaler.get(), "dsth", frame->height, 0);
+    av_opt_set_int(scaler.get(), "dst_format", AV_PIX_FMT_BGR24, 0);
+    av_opt_set_int(scaler.get(), "sws_flags", SWS_FAST_BILINEAR, 0);
+    av_opt_set_int(scaler.get(), "threads", threads, 0);
+    if (sws_init_context(scaler.get(), nullptr, nullptr) < 0) {
+        scaler.reset();
+        return false;
+    }
     scalerWidth = frame->width;
     scalerHeight = frame->height;
     scalerFormat = source;
@@ -667,9 +683,19 @@ cv::Mat FFGrabber::Impl::convert(const AVFrame *frame)
     if (frame->width <= 0 || frame->height <= 0 || !prepareScaler(frame))
         return {};
     cv::Mat image = outputImage(frame->width, frame->height);
-    uint8_t *planes[4] = {image.data, nullptr, nullptr, nullptr};
-    int strides[4] = {int(image.step[0]), 0, 0, 0};
-    sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
+    // The scaler writes into the image through a frame that borrows its pixels.
+    FramePtr target(av_frame_alloc());
+    if (!target)
+        return {};
+    target->format = AV_PIX_FMT_BGR24;
+    target->width = frame->width;
+    target->height = frame->height;
+    target->data[0] = image.data;
+    target->linesize[0] = int(image.step[0]);
+    target->buf[0] = av_buffer_create(image.data, image.total() * image.elemSize(),
+                                      [](void *, uint8_t *) {}, nullptr, 0);
+    if (!target->buf[0] || sws_scale_frame(scaler.get(), target.get(), frame) < 0 || target->data[0] != image.data)
+        return {};
     return image;
 }
 
