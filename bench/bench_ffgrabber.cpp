@@ -8,7 +8,8 @@
 //     real time, so process start-up is not counted), best of 3 runs each;
 //     ffms2's rate for reference;
 //  2. random access: median time of seek + read over 50 targets (fixed seed),
-//     with the source kept open across targets and with a freshly opened
+//     with the source kept open across targets (3 rounds, taking turns with
+//     ffms2) and with a freshly opened
 //     source for each (opening not counted), next to ffms2 doing the same
 //     (a video source kept, a video source created per target; indexing is
 //     timed on its own) and to the median time of the least work any decoder
@@ -58,6 +59,9 @@ extern "C" {
 #include <vector>
 
 namespace {
+
+// Rounds of the kept-open random-access measurement.
+constexpr int kKeptOpenRounds = 3;
 
 double median(std::vector<double> values)
 {
@@ -485,11 +489,37 @@ int main(int argc, char *argv[])
     const auto wrongNote = [](int count) {
         return count ? QStringLiteral("  (%1 wrong frames!)").arg(count) : QString();
     };
+#ifdef FRAMEWRIGHT_HAVE_FFMS2
+    int ffmsWrong = 0;
+    const auto ffmsSeekAndRead = [&](FFMS_VideoSource *video, int target) {
+        QElapsedTimer timer;
+        timer.start();
+        const cv::Mat image = ffms.read(video, target);
+        const double ms = elapsedMs(timer);
+        if (generated && testmedia::readIndex(image) != target)
+            ++ffmsWrong;
+        return ms;
+    };
+    std::vector<double> ffmsWarmTimes;
+#endif
+    // Sources kept open: both readers take turns over several rounds, so
+    // that a slow spell of the machine weighs on both alike.
     std::vector<double> keptOpenTimes;
-    {
-        FFGrabber grabber(clip);
-        for (const int target : targets)
-            keptOpenTimes.push_back(seekAndRead(grabber, target));
+    for (int round = 0; round < kKeptOpenRounds; ++round) {
+        {
+            FFGrabber grabber(clip);
+            for (const int target : targets)
+                keptOpenTimes.push_back(seekAndRead(grabber, target));
+        }
+#ifdef FRAMEWRIGHT_HAVE_FFMS2
+        if (haveFfms) {
+            const FfmsVideo video = ffms.open(size.width, size.height);
+            for (const int target : targets) {
+                if (video)
+                    ffmsWarmTimes.push_back(ffmsSeekAndRead(video.get(), target));
+            }
+        }
+#endif
     }
     // The capture source (OpenCV), for comparison: it opens most files.
     std::vector<double> captureTimes;
@@ -515,29 +545,11 @@ int main(int argc, char *argv[])
     }
     const double seekMedian = median(keptOpenTimes);
     const double freshMedian = median(freshTimes);
-    std::printf("\nrandom seek + read (50 targets, median)\n");
+    std::printf("\nrandom seek + read (50 targets, median; kept open: %d rounds)\n", kKeptOpenRounds);
     std::printf("  FFGrabber, kept open:      %8.1f ms%s\n", seekMedian, qPrintable(wrongNote(wrong)));
     std::printf("  FFGrabber, opened anew:    %8.1f ms  (its decoder's buffers are not warm yet)\n", freshMedian);
 #ifdef FRAMEWRIGHT_HAVE_FFMS2
     if (haveFfms) {
-        int ffmsWrong = 0;
-        const auto ffmsSeekAndRead = [&](FFMS_VideoSource *video, int target) {
-            QElapsedTimer timer;
-            timer.start();
-            const cv::Mat image = ffms.read(video, target);
-            const double ms = elapsedMs(timer);
-            if (generated && testmedia::readIndex(image) != target)
-                ++ffmsWrong;
-            return ms;
-        };
-        std::vector<double> ffmsWarmTimes;
-        {
-            const FfmsVideo video = ffms.open(size.width, size.height);
-            for (const int target : targets) {
-                if (video)
-                    ffmsWarmTimes.push_back(ffmsSeekAndRead(video.get(), target));
-            }
-        }
         std::vector<double> ffmsFreshTimes;
         for (const int target : targets) {
             const FfmsVideo video = ffms.open(size.width, size.height);  // creation is not timed
