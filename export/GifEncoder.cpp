@@ -1,0 +1,432 @@
+#include "GifEncoder.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace gif {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("GifWriter", text);
+}
+
+void swapPixels(uint8_t *pixels, size_t a, size_t b)
+{
+    if (a == b)
+        return;
+    uint8_t *x = pixels + a * kPixelBytes;
+    uint8_t *y = pixels + b * kPixelBytes;
+    for (size_t k = 0; k < kPixelBytes; ++k)
+        std::swap(x[k], y[k]);
+}
+
+// Moves the pixels of [left, right) whose `component` is below the pivot's
+// before it and returns the pivot's final place. Every second pixel equal to
+// the pivot goes to the left side, so that runs of one value split evenly.
+size_t partition(uint8_t *pixels, size_t left, size_t right, int component, size_t pivot)
+{
+    const uint8_t pivotValue = pixels[pivot * kPixelBytes + size_t(component)];
+    swapPixels(pixels, pivot, right - 1);
+    size_t store = left;
+    bool toggle = false;
+    for (size_t i = left; i + 1 < right; ++i) {
+        const uint8_t value = pixels[i * kPixelBytes + size_t(component)];
+        if (value < pivotValue) {
+            swapPixels(pixels, i, store);
+            ++store;
+        } else if (value == pivotValue) {
+            if (toggle) {
+                swapPixels(pixels, i, store);
+                ++store;
+            }
+            toggle = !toggle;
+        }
+    }
+    swapPixels(pixels, store, right - 1);
+    return store;
+}
+
+// Partial quicksort of [left, right) on `component` until the pixel at
+// `wanted` has its sorted value, nothing before it greater and nothing after
+// it smaller; only the side holding `wanted` is gone into.
+void selectMedian(uint8_t *pixels, size_t left, size_t right, int component, size_t wanted)
+{
+    while (left + 1 < right) {
+        const size_t pivot = left + (right - left) / 2;
+        const size_t place = partition(pixels, left, right, component, pivot);
+        if (place > wanted)
+            right = place;
+        else if (place < wanted)
+            left = place + 1;
+        else
+            break;
+    }
+}
+
+void split(uint8_t *pixels, size_t count, int firstEntry, int lastEntry, int splitEntry, int splitDistance, int node,
+           Palette &palette)
+{
+    if (lastEntry <= firstEntry || count == 0)
+        return;
+    if (lastEntry == firstEntry + 1) {
+        // A leaf: the rounded mean colour of its pixels.
+        uint64_t sums[3] = {0, 0, 0};
+        for (size_t i = 0; i < count; ++i)
+            for (int c = 0; c < 3; ++c)
+                sums[c] += pixels[i * kPixelBytes + size_t(c)];
+        const uint64_t n = count;
+        palette.r[size_t(firstEntry)] = uint8_t((sums[0] + n / 2) / n);
+        palette.g[size_t(firstEntry)] = uint8_t((sums[1] + n / 2) / n);
+        palette.b[size_t(firstEntry)] = uint8_t((sums[2] + n / 2) / n);
+        return;
+    }
+
+    int minimum[3] = {255, 255, 255};
+    int maximum[3] = {0, 0, 0};
+    for (size_t i = 0; i < count; ++i) {
+        for (int c = 0; c < 3; ++c) {
+            const int value = pixels[i * kPixelBytes + size_t(c)];
+            minimum[c] = std::min(minimum[c], value);
+            maximum[c] = std::max(maximum[c], value);
+        }
+    }
+    const int redRange = maximum[0] - minimum[0];
+    const int greenRange = maximum[1] - minimum[1];
+    const int blueRange = maximum[2] - minimum[2];
+    // Ties go to green before blue, and to green or blue before red.
+    int component = 1;
+    if (blueRange > greenRange)
+        component = 2;
+    if (redRange > blueRange && redRange > greenRange)
+        component = 0;
+
+    // 64-bit: the product outgrows 32 bits on frames of more than 16 million pixels.
+    const size_t leftCount = size_t(uint64_t(count) * uint64_t(splitEntry - firstEntry)
+                                    / uint64_t(lastEntry - firstEntry));
+    selectMedian(pixels, 0, count, component, leftCount);
+    palette.treeSplitElt[size_t(node)] = uint8_t(component);
+    palette.treeSplit[size_t(node)] = pixels[leftCount * kPixelBytes + size_t(component)];
+
+    split(pixels, leftCount, firstEntry, splitEntry, splitEntry - splitDistance, splitDistance / 2, 2 * node,
+          palette);
+    split(pixels + leftCount * kPixelBytes, count - leftCount, splitEntry, lastEntry, splitEntry + splitDistance,
+          splitDistance / 2, 2 * node + 1, palette);
+}
+
+void searchNearest(const Palette &palette, const int colour[3], int node, int &bestIndex, int &bestDifference)
+{
+    const int entries = 1 << palette.bitDepth;
+    if (node > entries - 1) {
+        const int entry = node - entries;
+        if (entry == 0)
+            return;
+        const size_t e = size_t(entry);
+        const int difference = std::abs(colour[0] - palette.r[e]) + std::abs(colour[1] - palette.g[e])
+                               + std::abs(colour[2] - palette.b[e]);
+        if (difference < bestDifference) {
+            bestIndex = entry;
+            bestDifference = difference;
+        }
+        return;
+    }
+    const int c = colour[palette.treeSplitElt[size_t(node)] % 3];
+    const int s = palette.treeSplit[size_t(node)];
+    if (s > c) {
+        searchNearest(palette, colour, 2 * node, bestIndex, bestDifference);
+        if (bestDifference > s - c)
+            searchNearest(palette, colour, 2 * node + 1, bestIndex, bestDifference);
+    } else {
+        searchNearest(palette, colour, 2 * node + 1, bestIndex, bestDifference);
+        if (bestDifference > c - s)
+            searchNearest(palette, colour, 2 * node, bestIndex, bestDifference);
+    }
+}
+
+}  // namespace
+
+size_t SelectChangedPixels(const uint8_t *frame, const uint8_t *previousFrame, size_t pixelCount, bool firstFrame,
+                           std::vector<uint8_t> &working)
+{
+    working.resize(pixelCount * kPixelBytes);
+    if (firstFrame) {
+        std::memcpy(working.data(), frame, pixelCount * kPixelBytes);
+        return pixelCount;
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < pixelCount; ++i) {
+        const uint8_t *pixel = frame + i * kPixelBytes;
+        const uint8_t *before = previousFrame + i * kPixelBytes;
+        if (pixel[0] != before[0] || pixel[1] != before[1] || pixel[2] != before[2]) {
+            std::memcpy(working.data() + kept * kPixelBytes, pixel, kPixelBytes);
+            ++kept;
+        }
+    }
+    working.resize(kept * kPixelBytes);
+    return kept;
+}
+
+void BuildPalette(uint8_t *pixels, size_t count, int bitDepth, Palette &palette)
+{
+    palette = Palette();
+    palette.bitDepth = std::clamp(bitDepth, 1, 8);
+    const int entries = 1 << palette.bitDepth;
+    split(pixels, count, 1, entries, entries / 2, entries / 4, 1, palette);
+    // The node above entries 0 and 1, so that a search can reach entry 1.
+    palette.treeSplit[size_t(entries / 2)] = 0;
+    palette.treeSplitElt[size_t(entries / 2)] = 0;
+    palette.r[0] = palette.g[0] = palette.b[0] = 0;
+}
+
+int NearestEntry(const Palette &palette, int r, int g, int b)
+{
+    const int colour[3] = {r, g, b};
+    int bestIndex = 1;
+    int bestDifference = 1000000;
+    searchNearest(palette, colour, 1, bestIndex, bestDifference);
+    return bestIndex;
+}
+
+void MapPixels(const uint8_t *frame, size_t pixelCount, bool firstFrame, const Palette &palette,
+               uint8_t *previousFrame)
+{
+    for (size_t i = 0; i < pixelCount; ++i) {
+        const uint8_t *pixel = frame + i * kPixelBytes;
+        uint8_t *stored = previousFrame + i * kPixelBytes;
+        if (!firstFrame && pixel[0] == stored[0] && pixel[1] == stored[1] && pixel[2] == stored[2]) {
+            stored[3] = 0;
+            continue;
+        }
+        const int entry = NearestEntry(palette, pixel[0], pixel[1], pixel[2]);
+        const size_t e = size_t(entry);
+        stored[0] = palette.r[e];
+        stored[1] = palette.g[e];
+        stored[2] = palette.b[e];
+        stored[3] = uint8_t(entry);
+    }
+}
+
+void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDepth, CodeWriter &out)
+{
+    if (pixelCount == 0)
+        return;
+    constexpr size_t kCodes = 4096;
+    constexpr size_t kValues = 256;
+    // For (code, value): the code of that code's string followed by the
+    // value; 0 while not in the dictionary. 2 MiB, for constant-time lookups.
+    std::vector<uint16_t> tree(kCodes * kValues, 0);
+    const uint32_t clearCode = 1u << bitDepth;
+    const int minimumCodeSize = bitDepth + 1;
+    int codeSize = minimumCodeSize;
+    uint32_t highestCode = clearCode + 1;
+    int32_t current = -1;
+
+    out.writeCode(clearCode, codeSize);
+    for (size_t i = 0; i < pixelCount; ++i) {
+        const uint8_t value = previousFrame[i * kPixelBytes + 3];
+        if (current < 0) {
+            current = value;
+            continue;
+        }
+        uint16_t &next = tree[size_t(current) * kValues + value];
+        if (next) {
+            current = next;
+            continue;
+        }
+        out.writeCode(uint32_t(current), codeSize);
+        ++highestCode;
+        next = uint16_t(highestCode);
+        if (highestCode >= (1u << codeSize))
+            ++codeSize;
+        if (highestCode == 4095) {
+            out.writeCode(clearCode, codeSize);
+            std::fill(tree.begin(), tree.end(), uint16_t(0));
+            codeSize = minimumCodeSize;
+            highestCode = clearCode + 1;
+        }
+        current = value;
+    }
+    out.writeCode(uint32_t(current), codeSize);
+    out.writeCode(clearCode, codeSize);
+    out.writeCode(clearCode + 1, minimumCodeSize);
+}
+
+void BitPacker::writeCode(uint32_t code, int bits)
+{
+    for (int i = 0; i < bits; ++i) {
+        byte = uint8_t(byte | ((code & 1u) << bitIndex));
+        code >>= 1;
+        if (++bitIndex > 7) {
+            chunk[chunkCount++] = byte;
+            byte = 0;
+            bitIndex = 0;
+            if (chunkCount == chunk.size())
+                flushChunk();
+        }
+    }
+}
+
+void BitPacker::finish()
+{
+    if (bitIndex > 0) {
+        chunk[chunkCount++] = byte;
+        byte = 0;
+        bitIndex = 0;
+    }
+    if (chunkCount > 0)
+        flushChunk();
+}
+
+void BitPacker::flushChunk()
+{
+    sink.put(uint8_t(chunkCount));
+    sink.write(chunk.data(), chunkCount);
+    chunkCount = 0;
+}
+
+void WriteHeader(ByteSink &sink, int width, int height, int delay)
+{
+    static const uint8_t signature[] = {'G', 'I', 'F', '8', '9', 'a'};
+    sink.write(signature, sizeof signature);
+    sink.putLittle16(unsigned(width));
+    sink.putLittle16(unsigned(height));
+    // Global colour table present, 8-bit colour resolution, not sorted, 2 entries.
+    sink.put(0xF0);
+    sink.put(0);  // background colour index
+    sink.put(0);  // pixel aspect ratio
+    static const uint8_t blackEntries[6] = {};
+    sink.write(blackEntries, sizeof blackEntries);
+    if (delay != 0) {
+        static const uint8_t looping[] = {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0',
+                                          3,    1,    0,  0,   0};
+        sink.write(looping, sizeof looping);
+    }
+}
+
+void WriteFrameHeader(ByteSink &sink, int width, int height, int delay, const Palette &palette)
+{
+    // Graphic control extension: leave the frame in place, index 0 transparent.
+    sink.put(0x21);
+    sink.put(0xF9);
+    sink.put(4);
+    sink.put(0x05);
+    sink.putLittle16(unsigned(delay));
+    sink.put(0);
+    sink.put(0);
+    // Image descriptor: the whole screen, with a local colour table.
+    sink.put(0x2C);
+    sink.putLittle16(0);
+    sink.putLittle16(0);
+    sink.putLittle16(unsigned(width));
+    sink.putLittle16(unsigned(height));
+    sink.put(uint8_t(0x80 + palette.bitDepth - 1));
+    const size_t entries = size_t(1) << palette.bitDepth;
+    std::vector<uint8_t> table(entries * 3, 0);
+    for (size_t e = 1; e < entries; ++e) {
+        table[e * 3] = palette.r[e];
+        table[e * 3 + 1] = palette.g[e];
+        table[e * 3 + 2] = palette.b[e];
+    }
+    sink.write(table.data(), table.size());
+}
+
+GifWriter::GifWriter() = default;
+GifWriter::~GifWriter() = default;
+
+bool GifWriter::fail(const QString &reason)
+{
+    error = reason;
+    return false;
+}
+
+bool GifWriter::begin(const QString &path, int width, int height, int delay)
+{
+    if (file)
+        return fail(tr("A GIF is already being written."));
+    if (width < 1 || height < 1 || width > 65535 || height > 65535)
+        return fail(tr("A GIF cannot be %1 x %2 pixels.").arg(width).arg(height));
+    auto sink = std::make_unique<FileByteSink>(path);
+    if (!sink->ok())
+        return fail(sink->errorString());
+    return begin(std::move(sink), width, height, delay);
+}
+
+bool GifWriter::begin(std::unique_ptr<ByteSink> sink, int width, int height, int delay)
+{
+    if (file)
+        return fail(tr("A GIF is already being written."));
+    if (!sink)
+        return fail(tr("There is no output to write the GIF to."));
+    if (width < 1 || height < 1 || width > 65535 || height > 65535)
+        return fail(tr("A GIF cannot be %1 x %2 pixels.").arg(width).arg(height));
+    if (!sink->ok())
+        return fail(sink->errorString());
+    error.clear();
+    this->width = width;
+    this->height = height;
+    previousFrame.assign(size_t(width) * size_t(height) * kPixelBytes, 0);
+    firstFrame = true;
+    file = std::move(sink);
+    WriteHeader(*file, width, height, delay);
+    if (!file->ok())
+        return fail(file->errorString());
+    return true;
+}
+
+bool GifWriter::writeFrame(const uint8_t *rgba, int width, int height, int delay, int bitDepth)
+{
+    if (!file)
+        return fail(tr("No GIF is being written."));
+    if (width != this->width || height != this->height || !rgba)
+        return fail(tr("A frame of %1 x %2 pixels cannot go into a GIF of %3 x %4.")
+                        .arg(width)
+                        .arg(height)
+                        .arg(this->width)
+                        .arg(this->height));
+    if (bitDepth != kBitDepth)
+        return fail(tr("GIF frames are written with %1-bit colour indices, not %2.").arg(kBitDepth).arg(bitDepth));
+    if (!file->ok())
+        return fail(file->errorString());
+
+    const size_t pixelCount = size_t(width) * size_t(height);
+    const bool first = firstFrame;
+    const size_t changed = SelectChangedPixels(rgba, previousFrame.data(), pixelCount, first, working);
+    firstFrame = false;
+    Palette palette;
+    BuildPalette(working.data(), changed, bitDepth, palette);
+    MapPixels(rgba, pixelCount, first, palette, previousFrame.data());
+
+    WriteFrameHeader(*file, width, height, delay, palette);
+    file->put(uint8_t(bitDepth));  // LZW minimum code size
+    BitPacker packer(*file);
+    CompressIndices(previousFrame.data(), pixelCount, bitDepth, packer);
+    packer.finish();
+    file->put(0);  // block terminator
+    if (!file->ok())
+        return fail(file->errorString());
+    return true;
+}
+
+bool GifWriter::end()
+{
+    if (!file)
+        return fail(tr("No GIF is being written."));
+    file->put(0x3B);
+    const bool written = file->finish();
+    const QString reason = file->errorString();
+    file.reset();
+    previousFrame.clear();
+    previousFrame.shrink_to_fit();
+    working.clear();
+    working.shrink_to_fit();
+    if (!written)
+        return fail(reason);
+    return true;
+}
+
+}  // namespace gif
