@@ -32,6 +32,14 @@ const char kUsage[] =
     "      Seeks to each listed frame index (0-based), or to the frame of every\n"
     "      mark in FILE.splits.txt, and prints what the sequential reads print;\n"
     "      --quiet prints the count and the seek + read times instead.\n"
+    "  framewright-cli gif FILE -o OUT.gif [--start N] [--count K] [--width W] [--delay D]\n"
+    "                  [--source ...] [--rotate 0-5] [--crop X,Y,W,H] [--brightness 0-200]\n"
+    "                  [--enhance 0-4] [--upsample 0-6]\n"
+    "      Writes frames N to N+K-1 (0-based; defaults 0 and 10), processed and\n"
+    "      scaled to W pixels wide (default 200), as a looping GIF with D\n"
+    "      hundredths of a second per frame (default 30; 0 does not loop).\n"
+    "      Frames already W wide are not scaled; past the last frame it goes on\n"
+    "      from the first.\n"
     "  framewright-cli --help | --version\n";
 
 void writeOut(const QString &text)
