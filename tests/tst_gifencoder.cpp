@@ -3,15 +3,13 @@
 // FFmpeg's GIF decoder must show, pixel for pixel, what the encoder chose.
 
 #include "ByteSink.h"
+#include "media/FileSizeLimit.h"
 #include "GifDecode.h"
 #include "GifEncoder.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <cstdlib>
 #include <random>
 
@@ -68,29 +66,7 @@ std::vector<uint8_t> testFrame(int width, int height, int t, unsigned seed, bool
     return pixels;
 }
 
-// Keeps writes to files below `bytes` for its lifetime (a full disk).
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old);
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old;
-        limit.rlim_cur = bytes;
-        active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    bool active = false;
-
-private:
-    rlimit old{};
-    void (*previousHandler)(int) = nullptr;
-};
+using testmedia::FileSizeLimit;
 
 }  // namespace
 
@@ -437,7 +413,7 @@ void TestGifEncoder::fullDisk_reportsFailure()
     QString reason;
     {
         FileSizeLimit limit(6000);
-        if (!limit.active)
+        if (!limit.active())
             QSKIP("cannot limit the file size here");
         GifWriter writer;
         QVERIFY(writer.begin(path, width, height, 10));

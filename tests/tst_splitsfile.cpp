@@ -1,6 +1,7 @@
 // Splits file writer and reader, atomic replacement, clipboard text.
 
 #include "SplitsFile.h"
+#include "media/FileSizeLimit.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -8,8 +9,6 @@
 #include <QTest>
 
 #include <climits>
-#include <csignal>
-#include <sys/resource.h>
 
 Q_DECLARE_METATYPE(Marks)
 Q_DECLARE_METATYPE(std::vector<Marks>)
@@ -31,30 +30,7 @@ bool writeRaw(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Limits the size of files this process may write, for as long as it lives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    bool active() const { return active_; }
-
-private:
-    rlimit old_{};
-    void (*previousHandler_)(int) = nullptr;
-    bool active_ = false;
-};
+using testmedia::FileSizeLimit;
 
 }  // namespace
 
