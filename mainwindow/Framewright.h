@@ -19,6 +19,8 @@ class QKeyEvent;
 class QListWidgetItem;
 class RepeatThrottle;
 class SolveModel;
+class FrameGrabber;
+struct GifExportSettings;
 struct KeyBindings;
 struct KeyCommand;
 struct PipelineSettings;
@@ -92,6 +94,8 @@ public Q_SLOTS:
     void on_actionSolvebank_triggered();
     void on_playbackRateCheck_stateChanged(int arg1);
     void on_playbackSpeedCombo_currentIndexChanged(int index);
+    void on_actionExport_Animated_Gif_triggered();
+    void on_actionSave_Screenshot_to_Clipboard_triggered();
 
 public:
     // Shows the marks of `model` in the title: a trailing "*" while unsaved.
@@ -121,6 +125,11 @@ public:
     // Jumps to the mark at `index` (clamped to the last mark).
     void GotoMarker(int index);
     QString TimeString(int32_t frame) const;
+    // Writes the animated GIF of `settings.frameCount` frames from the frame
+    // on display to `path` (as given), with a progress dialog whose "Stop"
+    // ends it early; the display and the position stay. A failure is shown
+    // with its reason; returns whether the file was written.
+    bool ExportGif(const QString &path, const GifExportSettings &settings);
     void LoadKeyBindings();
     void SaveKeyBindings();
 
@@ -152,6 +161,9 @@ private:
     QString SplitsPath() const;
     PipelineSettings CurrentPipelineSettings() const;
     void LoadModels();
+    // A source of its own on the open video for an export; null after
+    // showing why it cannot be opened.
+    std::unique_ptr<FrameGrabber> OpenExportSource();
     // The player published a new picture: display, time label, timeline.
     void ShowPicture();
     void ApplyPlaybackRate();

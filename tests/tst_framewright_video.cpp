@@ -7,6 +7,8 @@
 #include "DisplayWidget.h"
 #include "FrameCursor.h"
 #include "FrameGrabber.h"
+#include "GifDecode.h"
+#include "GifExport.h"
 #include "KeyBindings.h"
 #include "SolveModel.h"
 #include "SplitsFile.h"
@@ -23,6 +25,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -199,6 +203,10 @@ private Q_SLOTS:
     void open_variableFrameRateSaidOnce();
     void open_unsavedMarksOfThePreviousVideoWritten_data();
     void open_unsavedMarksOfThePreviousVideoWritten();
+    void export_gifFromTheFrameOnDisplay();
+    void export_gifDialogDefaultsAndExtension();
+    void export_gifFailureSaysWhy();
+    void screenshot_processedFrameAtFullSize();
 };
 
 void TestFramewrightVideo::initTestCase()
@@ -1050,6 +1058,90 @@ void TestFramewrightVideo::open_unsavedMarksOfThePreviousVideoWritten()
     }
     QCOMPARE(model(w).marks(), Marks{11});
     QVERIFY2(!w.windowTitle().endsWith(QLatin1Char('*')), qPrintable(w.windowTitle()));
+}
+
+void TestFramewrightVideo::export_gifFromTheFrameOnDisplay()
+{
+    Framewright w(copyClip(QStringLiteral("gif.avi")));
+    w.player->jumpToFrame(51);
+    QCOMPARE(shownIndex(w), 50);
+    GifExportSettings settings;
+    settings.width = 160;
+    settings.frameCount = 3;
+    const QString out = mediaDir.filePath(QStringLiteral("window.gif"));
+    QVERIFY(w.ExportGif(out, settings));
+    const auto frames = testmedia::decodeGif(out);
+    QVERIFY(frames);
+    QList<int> indices;
+    for (const cv::Mat &rgb : *frames)
+        indices << testmedia::readIndex(rgb);
+    QCOMPARE(indices, (QList<int>{50, 51, 52}));
+    // The export read from a source of its own: the view did not move.
+    QCOMPARE(frame(w), 51);
+    QCOMPARE(shownIndex(w), 50);
+    QVERIFY(w.statusBar()->currentMessage().contains(QStringLiteral("window.gif")));
+    w.player->step(1);
+    QCOMPARE(shownIndex(w), 51);
+}
+
+void TestFramewrightVideo::export_gifDialogDefaultsAndExtension()
+{
+    const QString path = copyClip(QStringLiteral("dialog.avi"));
+    Framewright w(path);
+    QString defaultPath;
+    QList<int> defaults;
+    onNextModal([&](QWidget *dialog) {
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("pathEdit"));
+        auto *width = dialog->findChild<QSpinBox *>(QStringLiteral("widthSpin"));
+        auto *count = dialog->findChild<QSpinBox *>(QStringLiteral("frameCountSpin"));
+        auto *duration = dialog->findChild<QSpinBox *>(QStringLiteral("frameDurationSpin"));
+        if (!edit || !width || !count || !duration) {
+            dialog->close();
+            return;
+        }
+        defaultPath = edit->text();
+        defaults = {width->value(), count->value(), duration->value()};
+        edit->setText(mediaDir.filePath(QStringLiteral("chosen")));
+        width->setValue(80);
+        count->setValue(2);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    w.on_actionExport_Animated_Gif_triggered();
+    QCOMPARE(defaultPath, path + QStringLiteral("-export.gif"));
+    QCOMPARE(defaults, (QList<int>{200, 10, 30}));
+    const auto frames = testmedia::decodeGif(mediaDir.filePath(QStringLiteral("chosen.gif")));
+    QVERIFY(frames);
+    QCOMPARE(frames->size(), size_t(2));
+    QCOMPARE(frames->at(0).cols, 80);
+    QCOMPARE(frames->at(0).rows, 60);
+}
+
+void TestFramewrightVideo::export_gifFailureSaysWhy()
+{
+    Framewright w(copyClip(QStringLiteral("fail.avi")));
+    GifExportSettings settings;
+    settings.frameCount = 2;
+    QVERIFY(!w.ExportGif(mediaDir.filePath(QStringLiteral("no/such/dir/out.gif")), settings));
+    QVERIFY2(w.statusBar()->currentMessage().contains(QStringLiteral("out.gif")),
+             qPrintable(w.statusBar()->currentMessage()));
+    QCOMPARE(shownIndex(w), 0);
+}
+
+void TestFramewrightVideo::screenshot_processedFrameAtFullSize()
+{
+    Framewright w(copyClip(QStringLiteral("shot.avi")));
+    w.resize(400, 300);
+    w.player->jumpToFrame(8);
+    ui(w).samplingCombo->setCurrentIndex(1);  // 4x: 640 x 480, more than the display shows
+    QCOMPARE(w.player->processedFrame.cols, 640);
+    w.on_actionSave_Screenshot_to_Clipboard_triggered();
+    const QImage copied = QGuiApplication::clipboard()->image();
+    QCOMPARE(copied.size(), QSize(640, 480));
+    const QImage rgb = copied.convertToFormat(QImage::Format_RGB888);
+    const cv::Mat view(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar *>(rgb.constBits()),
+                       size_t(rgb.bytesPerLine()));
+    QCOMPARE(testmedia::readIndex(view), 7);
+    QVERIFY(messages(w).contains(QStringLiteral("Screenshot")));
 }
 
 QTEST_MAIN(TestFramewrightVideo)
