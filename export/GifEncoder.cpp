@@ -195,6 +195,11 @@ int NearestEntry(const Palette &palette, int r, int g, int b)
 void MapPixels(const uint8_t *frame, size_t pixelCount, bool firstFrame, const Palette &palette,
                uint8_t *previousFrame)
 {
+    // The nearest entry depends on the colour alone: a small direct-mapped
+    // cache spares the tree search for colours met before in this frame.
+    constexpr size_t kCacheSize = 4096;
+    std::vector<uint32_t> cachedColour(kCacheSize, 0);  // colour + 1 << 24; 0 = empty
+    std::vector<uint8_t> cachedEntry(kCacheSize, 0);
     for (size_t i = 0; i < pixelCount; ++i) {
         const uint8_t *pixel = frame + i * kPixelBytes;
         uint8_t *stored = previousFrame + i * kPixelBytes;
@@ -202,24 +207,52 @@ void MapPixels(const uint8_t *frame, size_t pixelCount, bool firstFrame, const P
             stored[3] = 0;
             continue;
         }
-        const int entry = NearestEntry(palette, pixel[0], pixel[1], pixel[2]);
-        const size_t e = size_t(entry);
+        const uint32_t colour = (uint32_t(pixel[0]) << 16 | uint32_t(pixel[1]) << 8 | pixel[2]) | (1u << 24);
+        const size_t slot = ((colour * 2654435761u) >> 20) & (kCacheSize - 1);
+        if (cachedColour[slot] != colour) {
+            cachedColour[slot] = colour;
+            cachedEntry[slot] = uint8_t(NearestEntry(palette, pixel[0], pixel[1], pixel[2]));
+        }
+        const size_t e = cachedEntry[slot];
         stored[0] = palette.r[e];
         stored[1] = palette.g[e];
         stored[2] = palette.b[e];
-        stored[3] = uint8_t(entry);
+        stored[3] = uint8_t(e);
     }
 }
 
-void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDepth, CodeWriter &out)
+LzwDictionary::LzwDictionary()
+    : tree(size_t(4096) * 256, 0)
+{
+    used.reserve(4096);
+}
+
+void LzwDictionary::add(uint32_t code, uint8_t value, uint16_t newCode)
+{
+    const uint32_t position = code * 256 + value;
+    tree[position] = newCode;
+    used.push_back(position);
+}
+
+void LzwDictionary::clear()
+{
+    for (const uint32_t position : used)
+        tree[position] = 0;
+    used.clear();
+}
+
+void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDepth, CodeWriter &out,
+                     LzwDictionary *dictionary)
 {
     if (pixelCount == 0)
         return;
-    constexpr size_t kCodes = 4096;
-    constexpr size_t kValues = 256;
-    // For (code, value): the code of that code's string followed by the
-    // value; 0 while not in the dictionary. 2 MiB, for constant-time lookups.
-    std::vector<uint16_t> tree(kCodes * kValues, 0);
+    std::unique_ptr<LzwDictionary> own;
+    if (!dictionary) {
+        own = std::make_unique<LzwDictionary>();
+        dictionary = own.get();
+    }
+    LzwDictionary &tree = *dictionary;
+    tree.clear();
     const uint32_t clearCode = 1u << bitDepth;
     const int minimumCodeSize = bitDepth + 1;
     int codeSize = minimumCodeSize;
@@ -233,19 +266,18 @@ void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDep
             current = value;
             continue;
         }
-        uint16_t &next = tree[size_t(current) * kValues + value];
-        if (next) {
+        if (const uint16_t next = tree.find(uint32_t(current), value)) {
             current = next;
             continue;
         }
         out.writeCode(uint32_t(current), codeSize);
         ++highestCode;
-        next = uint16_t(highestCode);
+        tree.add(uint32_t(current), value, uint16_t(highestCode));
         if (highestCode >= (1u << codeSize))
             ++codeSize;
         if (highestCode == 4095) {
             out.writeCode(clearCode, codeSize);
-            std::fill(tree.begin(), tree.end(), uint16_t(0));
+            tree.clear();
             codeSize = minimumCodeSize;
             highestCode = clearCode + 1;
         }
@@ -256,27 +288,26 @@ void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDep
     out.writeCode(clearCode + 1, minimumCodeSize);
 }
 
-void BitPacker::writeCode(uint32_t code, int bits)
+void BitPacker::writeCode(uint32_t code, int width)
 {
-    for (int i = 0; i < bits; ++i) {
-        byte = uint8_t(byte | ((code & 1u) << bitIndex));
-        code >>= 1;
-        if (++bitIndex > 7) {
-            chunk[chunkCount++] = byte;
-            byte = 0;
-            bitIndex = 0;
-            if (chunkCount == chunk.size())
-                flushChunk();
-        }
+    // Least significant bit first: each code goes above the pending bits.
+    bits |= uint64_t(code & ((1u << width) - 1)) << bitCount;
+    bitCount += width;
+    while (bitCount >= 8) {
+        chunk[chunkCount++] = uint8_t(bits & 0xff);
+        bits >>= 8;
+        bitCount -= 8;
+        if (chunkCount == chunk.size())
+            flushChunk();
     }
 }
 
 void BitPacker::finish()
 {
-    if (bitIndex > 0) {
-        chunk[chunkCount++] = byte;
-        byte = 0;
-        bitIndex = 0;
+    if (bitCount > 0) {
+        chunk[chunkCount++] = uint8_t(bits & 0xff);  // padded with zero bits
+        bits = 0;
+        bitCount = 0;
     }
     if (chunkCount > 0)
         flushChunk();
@@ -404,7 +435,9 @@ bool GifWriter::writeFrame(const uint8_t *rgba, int width, int height, int delay
     WriteFrameHeader(*file, width, height, delay, palette);
     file->put(uint8_t(bitDepth));  // LZW minimum code size
     BitPacker packer(*file);
-    CompressIndices(previousFrame.data(), pixelCount, bitDepth, packer);
+    if (!dictionary)
+        dictionary = std::make_unique<LzwDictionary>();
+    CompressIndices(previousFrame.data(), pixelCount, bitDepth, packer, dictionary.get());
     packer.finish();
     file->put(0);  // block terminator
     if (!file->ok())
@@ -424,6 +457,7 @@ bool GifWriter::end()
     previousFrame.shrink_to_fit();
     working.clear();
     working.shrink_to_fit();
+    dictionary.reset();
     if (!written)
         return fail(reason);
     return true;

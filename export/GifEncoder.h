@@ -72,12 +72,30 @@ public:
     virtual void writeCode(uint32_t code, int bits) = 0;
 };
 
+// The LZW dictionary as a code tree: for (code, value), the code of that
+// code's string followed by the value, 0 while not in the dictionary; 4096 x
+// 256 entries (2 MiB) for constant-time lookups. Emptying it clears only the
+// entries that were set, which is the same as zero-filling it.
+class LzwDictionary
+{
+public:
+    LzwDictionary();
+    uint16_t find(uint32_t code, uint8_t value) const { return tree[size_t(code) * 256 + value]; }
+    void add(uint32_t code, uint8_t value, uint16_t newCode);
+    void clear();
+
+private:
+    std::vector<uint16_t> tree;
+    std::vector<uint32_t> used;  // positions set since the last clear
+};
+
 // Compresses the indices held in the fourth byte of each of the `pixelCount`
 // pixels of `previousFrame` (at least one) with GIF's variable-width LZW:
 // clear code first, a dictionary reset with a clear code whenever the highest
 // assigned code reaches 4095, and the last code, a clear code and the end code
-// at the end.
-void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDepth, CodeWriter &out);
+// at the end. `dictionary`, when given, is reused (and left in any state).
+void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDepth, CodeWriter &out,
+                     LzwDictionary *dictionary = nullptr);
 
 // Packs codes into bytes, least significant bit first, and writes them in
 // sub-blocks of at most 255 bytes, each after its length byte.
@@ -88,7 +106,7 @@ public:
         : sink(sink)
     {
     }
-    void writeCode(uint32_t code, int bits) override;
+    void writeCode(uint32_t code, int width) override;
     // Pads the last byte with zero bits and writes the last sub-block, if any.
     void finish();
 
@@ -96,8 +114,8 @@ private:
     void flushChunk();
 
     ByteSink &sink;
-    uint8_t byte = 0;
-    int bitIndex = 0;
+    uint64_t bits = 0;  // pending bits, the oldest lowest
+    int bitCount = 0;
     std::array<uint8_t, 255> chunk{};
     size_t chunkCount = 0;
 };
@@ -150,6 +168,7 @@ private:
     int width = 0;
     int height = 0;
     std::vector<uint8_t> working;  // reused between frames
+    std::unique_ptr<LzwDictionary> dictionary;
     QString error;
 };
 
