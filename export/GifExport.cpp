@@ -6,6 +6,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <future>
+
 namespace {
 
 QString tr(const char *text)
@@ -61,8 +63,23 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
         return result;
     }
     gif::GifWriter writer;
+    // Frame i is encoded on a thread of its own while frame i + 1 is read,
+    // processed and scaled: two RGBA buffers, so memory stays flat.
     cv::Mat scaled;
-    cv::Mat rgba;
+    cv::Mat rgba[2];
+    std::future<bool> encoding;
+    // Waits for the frame being encoded; false (with the reason) if it failed.
+    const auto encoded = [&]() {
+        if (!encoding.valid())
+            return true;
+        if (encoding.get()) {
+            ++result.framesWritten;
+            return true;
+        }
+        if (result.error.isEmpty())
+            result.error = writer.errorString();
+        return false;
+    };
     source.seek(startIndex);
     for (int i = 0; i < settings.frameCount; ++i) {
         QString error;
@@ -88,27 +105,29 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
             result.error = error;
             break;
         }
+        cv::Mat &target = rgba[i % 2];
         try {
             const cv::Mat *frame = &processed;
             if (processed.cols != result.width || processed.rows != result.height) {
                 cv::resize(processed, scaled, cv::Size(result.width, result.height), 0, 0, cv::INTER_CUBIC);
                 frame = &scaled;
             }
-            cv::cvtColor(*frame, rgba, frame->channels() == 1 ? cv::COLOR_GRAY2RGBA : cv::COLOR_BGR2RGBA);
+            cv::cvtColor(*frame, target, frame->channels() == 1 ? cv::COLOR_GRAY2RGBA : cv::COLOR_BGR2RGBA);
         } catch (const cv::Exception &e) {
             result.error = tr("Frame %1 cannot be scaled: %2").arg(startIndex + i + 1).arg(QString::fromStdString(e.msg));
             break;
         }
-        if (!writer.writeFrame(rgba.data, result.width, result.height, settings.delay)) {
-            result.error = writer.errorString();
+        if (!encoded())
             break;
-        }
-        ++result.framesWritten;
+        encoding = std::async(std::launch::async, [&writer, &target, &result, &settings] {
+            return writer.writeFrame(target.data, result.width, result.height, settings.delay);
+        });
         if (progress && !progress(i + 1, settings.frameCount)) {
             result.cancelled = i + 1 < settings.frameCount;
             break;
         }
     }
+    encoded();
     if (writer.isOpen() && !writer.end() && result.error.isEmpty())
         result.error = writer.errorString();
     return result;
