@@ -32,6 +32,14 @@ const char kUsage[] =
     "      Seeks to each listed frame index (0-based), or to the frame of every\n"
     "      mark in FILE.splits.txt, and prints what the sequential reads print;\n"
     "      --quiet prints the count and the seek + read times instead.\n"
+    "  framewright-cli export FILE -o OUT.mp4 [--range all|solve:S|split:S:K] [--reverse]\n"
+    "                  [--size 0-6] [--fps 25|source] [--source ...] [--rotate ...] [--crop ...]\n"
+    "                  [--brightness ...] [--enhance ...] [--upsample ...]\n"
+    "      Writes frames of FILE through the processing pipeline as an MP4 video\n"
+    "      (H.264, else MPEG-4 part 2): the whole video, solve S's first to last\n"
+    "      mark or its split K, from FILE.splits.txt (S and K from 1), in reverse\n"
+    "      with --reverse. --size: 0 unchanged, 1 half, 2 quarter, 3/4/5 1200/800/480\n"
+    "      wide, 6 800 high (odd sides lose a pixel). Prints frames=, size=, codec=, fps=.\n"
     "  framewright-cli --help | --version\n";
 
 void writeOut(const QString &text)

@@ -6,6 +6,7 @@
 //                   [--filter TYPE:PARAM] [--no-moves] (--list | --stats | --table)
 //   framewright-cli db-convert [FILE]
 //   framewright-cli probe | frame | frames ...   (frame sources, see the usage text)
+//   framewright-cli export FILE -o OUT.mp4 ...   (MP4 video export, see the usage text)
 //
 // Input comes from FILE, or standard input when FILE is absent or "-", as
 // UTF-8. Output is UTF-8 on standard output. Exit codes: 0 success, 1 an
@@ -13,6 +14,7 @@
 
 #include "Calculator.h"
 #include "CliIo.h"
+#include "ExportCommand.h"
 #include "FrameCommands.h"
 #include "SolveDatabase.h"
 #include "SolveList.h"
@@ -230,5 +232,7 @@ int main(int argc, char *argv[])
         return runFrame(args);
     if (command == QLatin1String("frames"))
         return runFrames(args);
+    if (command == QLatin1String("export"))
+        return runExport(args);
     return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
 }
