@@ -40,6 +40,14 @@ const char kUsage[] =
     "      hundredths of a second per frame (default 30; 0 does not loop).\n"
     "      Frames already W wide are not scaled; past the last frame it goes on\n"
     "      from the first.\n"
+    "  framewright-cli export FILE -o OUT.mp4 [--range all|solve:S|split:S:K] [--reverse]\n"
+    "                  [--size 0-6] [--fps 25|source] [--source ...] [--rotate ...] [--crop ...]\n"
+    "                  [--brightness ...] [--enhance ...] [--upsample ...]\n"
+    "      Writes frames of FILE through the processing pipeline as an MP4 video\n"
+    "      (H.264, else MPEG-4 part 2): the whole video, solve S's first to last\n"
+    "      mark or its split K, from FILE.splits.txt (S and K from 1), in reverse\n"
+    "      with --reverse. --size: 0 unchanged, 1 half, 2 quarter, 3/4/5 1200/800/480\n"
+    "      wide, 6 800 high (odd sides lose a pixel). Prints frames=, size=, codec=, fps=.\n"
     "  framewright-cli --help | --version\n";
 
 void writeOut(const QString &text)

@@ -7,6 +7,7 @@
 //   framewright-cli db-convert [FILE]
 //   framewright-cli probe | frame | frames ...   (frame sources, see the usage text)
 //   framewright-cli gif ...                      (animated GIF export)
+//   framewright-cli export FILE -o OUT.mp4 ...   (MP4 video export, see the usage text)
 //
 // Input comes from FILE, or standard input when FILE is absent or "-", as
 // UTF-8. Output is UTF-8 on standard output. Exit codes: 0 success, 1 an
@@ -14,6 +15,7 @@
 
 #include "Calculator.h"
 #include "CliIo.h"
+#include "ExportCommand.h"
 #include "FrameCommands.h"
 #include "GifCommand.h"
 #include "SolveDatabase.h"
@@ -234,5 +236,7 @@ int main(int argc, char *argv[])
         return runFrames(args);
     if (command == QLatin1String("gif"))
         return runGif(args);
+    if (command == QLatin1String("export"))
+        return runExport(args);
     return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
 }
