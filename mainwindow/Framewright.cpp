@@ -17,6 +17,7 @@
 #include "SolveModel.h"
 #include "TimeText.h"
 #include "Version.h"
+#include "VideoExportDialog.h"
 #include "ui_FramewrightWindow.h"
 
 #include <QApplication>

@@ -10,6 +10,7 @@
 #include <memory>
 
 class CrossCalculatorDialog;
+class VideoExportDialog;
 class DBAnalyser;
 class FrameCursor;
 class KeyPressTracker;
@@ -94,6 +95,7 @@ public Q_SLOTS:
     void on_actionSolvebank_triggered();
     void on_playbackRateCheck_stateChanged(int arg1);
     void on_playbackSpeedCombo_currentIndexChanged(int index);
+    void on_actionExport_triggered();
     void on_actionExport_Animated_Gif_triggered();
     void on_actionSave_Screenshot_to_Clipboard_triggered();
 
@@ -130,6 +132,12 @@ public:
     // ends it early; the display and the position stay. A failure is shown
     // with its reason; returns whether the file was written.
     bool ExportGif(const QString &path, const GifExportSettings &settings);
+    // Writes the MP4 of range entry `range` (of the current solve's marks)
+    // at resolution entry `resolution`, `direction` 0 normal or 1 reverse, at
+    // `fps`, with a progress dialog whose "Stop" ends it early (the file is
+    // valid, shorter); the display and the position stay. A failure is shown
+    // with its reason; returns whether the file was written.
+    bool ExportVideo(const QString &path, int resolution, int range, int direction, double fps);
     void LoadKeyBindings();
     void SaveKeyBindings();
 
@@ -180,6 +188,8 @@ private:
     // The calculator's dialog with its form, created on first use and kept
     // (with its texts) until the window closes.
     std::unique_ptr<CrossCalculatorDialog> crossCalculatorDialog;
+    // Built on first use and kept, so that it opens with the last choices.
+    std::unique_ptr<VideoExportDialog> videoExportDialog;
     // A top-level window of its own: a loaded database stays loaded while the program runs.
     std::unique_ptr<DBAnalyser> dbAnalyser;
     // Absolute, canonical path of the open video (empty before the first open).

@@ -1,4 +1,4 @@
-// The Export menu: animated GIF, screenshot to the clipboard. The exports
+// The Export menu: MP4 video, animated GIF, screenshot to the clipboard. The exports
 // read from a frame source of their own opened on the same file, so the
 // frame on display and the player's position stay as they are.
 
@@ -9,16 +9,21 @@
 #include "FrameSources.h"
 #include "GifExport.h"
 #include "GifExportDialog.h"
+#include "SolveModel.h"
+#include "VideoExport.h"
+#include "VideoExportDialog.h"
 #include "ui_FramewrightWindow.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QProgressDialog>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -37,6 +42,65 @@ std::unique_ptr<FrameGrabber> Framewright::OpenExportSource()
         return nullptr;
     }
     return source;
+}
+
+void Framewright::on_actionExport_triggered()
+{
+    if (!player->hasSource())
+        return;
+    player->setPaused(true);
+    if (!videoExportDialog)
+        videoExportDialog = std::make_unique<VideoExportDialog>(this);
+    FrameGrabber *source = player->source();
+    // The entries show the size the export will write, from the processing as it is now.
+    videoExportDialog->rebuild(videoexport::pipelineFrameSize(source->getSize(), CurrentPipelineSettings()),
+                               model->marks(), double(source->getFps()));
+    if (videoExportDialog->exec() != QDialog::Accepted)
+        return;
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Export video file"), QDir::currentPath(), tr("Video Files (*.mp4)"));
+    if (path.isEmpty())
+        return;
+    ExportVideo(path, videoExportDialog->resolutionIndex(), videoExportDialog->rangeIndex(),
+                videoExportDialog->reverse() ? 1 : 0, videoExportDialog->fps());
+}
+
+bool Framewright::ExportVideo(const QString &path, int resolution, int range, int direction, double fps)
+{
+    if (path.isNull() || !player->hasSource())
+        return false;
+    player->setPaused(true);
+    videoexport::ExportSettings settings;
+    settings.outputPath = path;
+    settings.sourcePath = videoPath;
+    settings.pipeline = CurrentPipelineSettings();
+    settings.resolution = resolution;
+    settings.range = videoexport::exportRange(range, model->marks(), player->source()->getFrameCount());
+    settings.reverse = direction == 1;
+    settings.fps = fps;
+
+    const int total = int(std::clamp<int64_t>(settings.range.count(), 0, std::numeric_limits<int>::max()));
+    QProgressDialog progress(tr("Exporting Video"), tr("Stop"), 0, total, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    const videoexport::ExportResult result = videoexport::exportVideoFile(
+        videoPath, FrameSourceKind::Automatic, ui->ffgrabberCheck->isChecked(), player->pipeline(), settings,
+        [&progress](int64_t done, int64_t) {
+            progress.setValue(int(std::min<int64_t>(done, progress.maximum())));
+            // Keeps the window painting and the "Stop" button working.
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    progress.reset();
+    if (!result.ok) {
+        ShowNotice(tr("The video was not exported: %1").arg(result.error));
+        return false;
+    }
+    statusBar()->showMessage(tr("%n frame(s) written to %1 (%2, %3 fps)", nullptr, int(result.framesWritten))
+                                 .arg(QDir::toNativeSeparators(path), mp4CodecName(result.codec))
+                                 .arg(result.fps),
+                             kExportMessageMs);
+    return true;
 }
 
 void Framewright::on_actionExport_Animated_Gif_triggered()

@@ -7,6 +7,7 @@
 #include "DisplayWidget.h"
 #include "FrameCursor.h"
 #include "FrameGrabber.h"
+#include "FrameSources.h"
 #include "GifDecode.h"
 #include "GifExport.h"
 #include "KeyBindings.h"
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -207,6 +209,10 @@ private Q_SLOTS:
     void export_gifDialogDefaultsAndExtension();
     void export_gifFailureSaysWhy();
     void screenshot_processedFrameAtFullSize();
+    void export_videoDialogEntriesFollowTheProcessing();
+    void export_videoWritesTheRangeAndKeepsTheView_data();
+    void export_videoWritesTheRangeAndKeepsTheView();
+    void export_videoFailureSaysWhy();
 };
 
 void TestFramewrightVideo::initTestCase()
@@ -1142,6 +1148,80 @@ void TestFramewrightVideo::screenshot_processedFrameAtFullSize()
                        size_t(rgb.bytesPerLine()));
     QCOMPARE(testmedia::readIndex(view), 7);
     QVERIFY(messages(w).contains(QStringLiteral("Screenshot")));
+}
+
+void TestFramewrightVideo::export_videoDialogEntriesFollowTheProcessing()
+{
+    const QString path = copyClip(QStringLiteral("entries.avi"));
+    writeFile(path + QStringLiteral(".splits.txt"), "Splits:10:20:30|\nFps:25\nRotate:0\n");
+    Framewright w(path);
+    const auto entries = [&]() {
+        QStringList texts;
+        onNextModal([&](QWidget *dialog) {
+            for (const char *name : {"resolutionCombo", "rangeCombo", "fpsCombo"}) {
+                if (auto *combo = dialog->findChild<QComboBox *>(QString::fromLatin1(name)))
+                    for (int i = 0; i < combo->count(); ++i)
+                        texts << combo->itemText(i);
+            }
+            QMetaObject::invokeMethod(dialog, "reject");
+        });
+        w.on_actionExport_triggered();
+        return texts;
+    };
+    const QStringList plain = entries();
+    QCOMPARE(plain.value(0), QStringLiteral("Unchanged (160 x 120)"));
+    QCOMPARE(plain.value(4), QStringLiteral("Fixed Width (800 x 600)"));
+    QVERIFY2(plain.contains(QStringLiteral("1st to last split")) && plain.contains(QStringLiteral("Split 2"))
+                 && !plain.contains(QStringLiteral("Split 3")),
+             qPrintable(plain.join(QStringLiteral(", "))));
+    QVERIFY(plain.contains(QStringLiteral("25 fps")));
+    // Rebuilt on every opening: a quarter turn swaps the sides.
+    ui(w).rotateCombo->setCurrentIndex(1);
+    QCOMPARE(entries().value(0), QStringLiteral("Unchanged (120 x 160)"));
+}
+
+void TestFramewrightVideo::export_videoWritesTheRangeAndKeepsTheView_data()
+{
+    QTest::addColumn<int>("direction");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    // Split 1 of marks 10 and 20: the frames with indices 10 to 19.
+    QTest::newRow("normal") << 0 << 10 << 19;
+    QTest::newRow("reverse") << 1 << 19 << 10;
+}
+
+void TestFramewrightVideo::export_videoWritesTheRangeAndKeepsTheView()
+{
+    QFETCH(int, direction);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    const QString path = copyClip(QStringLiteral("range.avi"));
+    writeFile(path + QStringLiteral(".splits.txt"), "Splits:10:20|\nFps:25\nRotate:0\n");
+    Framewright w(path);
+    w.player->jumpToFrame(101);
+    const QString out = mediaDir.filePath(QStringLiteral("range-%1.mp4").arg(direction));
+    QVERIFY(w.ExportVideo(out, 0, 2, direction, 25.0));
+    QCOMPARE(frame(w), 101);
+    QCOMPARE(shownIndex(w), 100);
+    QVERIFY(w.statusBar()->currentMessage().contains(QFileInfo(out).fileName()));
+
+    const auto written = CreateFrameSource(out, FrameSourceKind::Ffmpeg);
+    QVERIFY(written->isOpen());
+    QCOMPARE(written->getFrameCount(), 10);
+    cv::Mat image;
+    *written >> image;
+    QCOMPARE(testmedia::readIndex(image), first);
+    written->seek(9);
+    *written >> image;
+    QCOMPARE(testmedia::readIndex(image), last);
+}
+
+void TestFramewrightVideo::export_videoFailureSaysWhy()
+{
+    Framewright w(copyClip(QStringLiteral("videofail.avi")));
+    QVERIFY(!w.ExportVideo(mediaDir.filePath(QStringLiteral("no/such/dir/out.mp4")), 0, 0, 0, 25.0));
+    QVERIFY2(w.statusBar()->currentMessage().contains(QStringLiteral("out.mp4")),
+             qPrintable(w.statusBar()->currentMessage()));
 }
 
 QTEST_MAIN(TestFramewrightVideo)
