@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
 #include <QRegularExpression>
@@ -33,6 +34,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTabBar>
@@ -287,6 +289,7 @@ private Q_SLOTS:
     void pageKeysAfterSolveComboClick_switchSolves();
     void heldStepKey_stopsSteppingOnRelease_data();
     void heldStepKey_stopsSteppingOnRelease();
+    void exportGifFromTheMenu_screenKeepsTheFrame();
 };
 
 // ---- set-up ----------------------------------------------------------------
@@ -1088,6 +1091,53 @@ void TestX11Window::heldStepKey_stopsSteppingOnRelease()
     QVERIFY2(later == soonAfter, qPrintable(story + QStringLiteral(": still stepping after the release")));
     expectShown(later, back ? QStringLiteral("releasing A") : QStringLiteral("releasing D"));
 }
+
+// ---- export ----------------------------------------------------------------
+
+void TestX11Window::exportGifFromTheMenu_screenKeepsTheFrame()
+{
+    openWindow(clip, double(kWidth) / kHeight);
+    RETURN_IF_FAILED();
+    run(Script{key(XK_e, "E", 11), key(XK_e, "E", 21), key(XK_e, "E", 31)});
+    RETURN_IF_FAILED();
+    const QString out = mediaDir.filePath(QStringLiteral("menu.gif"));
+    QFile::remove(out);
+    // The dialog runs its own event loop inside the menu action: fill it in
+    // from a timer once the server has given it the focus, and accept it
+    // with the Return key.
+    bool accepted = false;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->windowTitle() != QStringLiteral("Export animated GIF")
+            || QApplication::activeWindow() != dialog || !QApplication::focusWidget())
+            return;
+        poll.stop();
+        auto *path = dialog->findChild<QLineEdit *>(QStringLiteral("pathEdit"));
+        auto *count = dialog->findChild<QSpinBox *>(QStringLiteral("frameCountSpin"));
+        if (path && count) {
+            path->setText(out);
+            count->setValue(40);
+        }
+        input->type(XK_Return);
+        accepted = true;
+    });
+    poll.start();
+    auto *action = window->findChild<QAction *>(QStringLiteral("actionExport_Animated_Gif"));
+    QVERIFY(action);
+    QTimer::singleShot(0, action, &QAction::trigger);
+    const bool done = waitUntil([&] { return accepted && !QApplication::activeModalWidget() && QFile::exists(out); },
+                                20000);
+    poll.stop();
+    QVERIFY2(done, accepted ? "the export did not finish" : "no GIF dialog took the keyboard");
+    // The export read from a source of its own: the screen still shows the
+    // frame it started from, and stepping goes on from there.
+    expectShown(31, QStringLiteral("the GIF export"));
+    RETURN_IF_FAILED();
+    run(Script{key(XK_d, "D", 32)});
+}
+
 
 // QApplication needs a display for the xcb platform: without one, start
 // offscreen so that the tests can say why they skip.
