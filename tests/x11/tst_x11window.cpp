@@ -1087,7 +1087,11 @@ void TestX11Window::heldStepKey_stopsSteppingOnRelease()
                               .arg(laterMs);
     qInfo("%s", qPrintable(story));
     QVERIFY2(std::abs(later - start) >= 2, qPrintable(story + QStringLiteral(": the held key hardly stepped")));
-    QVERIFY2(std::abs(soonAfter - atRelease) <= 1, qPrintable(story + QStringLiteral(": a backlog of steps ran after the release")));
+    // The label is read just before the release reaches the server: a step
+    // being handled and a repeat the server sent just before the release may
+    // both still land (seen under the sanitizers, whose steps take about as
+    // long as a repeat interval). A backlog is more than that.
+    QVERIFY2(std::abs(soonAfter - atRelease) <= 2, qPrintable(story + QStringLiteral(": a backlog of steps ran after the release")));
     QVERIFY2(later == soonAfter, qPrintable(story + QStringLiteral(": still stepping after the release")));
     expectShown(later, back ? QStringLiteral("releasing A") : QStringLiteral("releasing D"));
 }
