@@ -63,11 +63,15 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
         return result;
     }
     gif::GifWriter writer;
-    // Frame i is encoded on a thread of its own while frame i + 1 is read,
-    // processed and scaled: two RGBA buffers, so memory stays flat.
+    // Three stages on three threads: frame i is read and processed here while
+    // frame i - 1 is scaled and frame i - 2 encoded. Two RGBA buffers take
+    // turns, so memory stays flat in the number of frames.
     cv::Mat scaled;
     cv::Mat rgba[2];
+    QString scaleError;
+    std::future<bool> scaling;   // into rgba[slot of its frame]
     std::future<bool> encoding;
+    int scalingSlot = 0;
     // Waits for the frame being encoded; false (with the reason) if it failed.
     const auto encoded = [&]() {
         if (!encoding.valid())
@@ -80,6 +84,23 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
             result.error = writer.errorString();
         return false;
     };
+    // Waits for the frame being scaled and hands it to the encoder.
+    const auto scaledAndQueued = [&]() {
+        if (!scaling.valid())
+            return true;
+        if (!scaling.get()) {
+            if (result.error.isEmpty())
+                result.error = scaleError;
+            return false;
+        }
+        if (!encoded())
+            return false;
+        const cv::Mat &image = rgba[scalingSlot];
+        encoding = std::async(std::launch::async, [&writer, &image, &result, &settings] {
+            return writer.writeFrame(image.data, result.width, result.height, settings.delay);
+        });
+        return true;
+    };
     source.seek(startIndex);
     for (int i = 0; i < settings.frameCount; ++i) {
         QString error;
@@ -90,6 +111,9 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
             if (processed.empty() && error.isEmpty())
                 error = tr("Frame %1 cannot be processed.").arg(startIndex + i + 1);
         }
+        // Also frees the buffer this frame is scaled into (its last encoding is done).
+        if (!scaledAndQueued())
+            break;
         if (!processed.empty() && !writer.isOpen()) {
             result.width = settings.width;
             result.height = GifHeightFor(settings.width, processed.cols, processed.rows);
@@ -105,28 +129,30 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
             result.error = error;
             break;
         }
-        cv::Mat &target = rgba[i % 2];
-        try {
-            const cv::Mat *frame = &processed;
-            if (processed.cols != result.width || processed.rows != result.height) {
-                cv::resize(processed, scaled, cv::Size(result.width, result.height), 0, 0, cv::INTER_CUBIC);
-                frame = &scaled;
+        // `processed` keeps its pixels (the sources hand out a new image
+        // while one is still held) until the scaler is done with them.
+        scalingSlot = i % 2;
+        const int number = startIndex + i + 1;
+        scaling = std::async(std::launch::async, [&, processed, number, slot = scalingSlot] {
+            try {
+                const cv::Mat *frame = &processed;
+                if (processed.cols != result.width || processed.rows != result.height) {
+                    cv::resize(processed, scaled, cv::Size(result.width, result.height), 0, 0, cv::INTER_CUBIC);
+                    frame = &scaled;
+                }
+                cv::cvtColor(*frame, rgba[slot], frame->channels() == 1 ? cv::COLOR_GRAY2RGBA : cv::COLOR_BGR2RGBA);
+                return true;
+            } catch (const cv::Exception &e) {
+                scaleError = tr("Frame %1 cannot be scaled: %2").arg(number).arg(QString::fromStdString(e.msg));
+                return false;
             }
-            cv::cvtColor(*frame, target, frame->channels() == 1 ? cv::COLOR_GRAY2RGBA : cv::COLOR_BGR2RGBA);
-        } catch (const cv::Exception &e) {
-            result.error = tr("Frame %1 cannot be scaled: %2").arg(startIndex + i + 1).arg(QString::fromStdString(e.msg));
-            break;
-        }
-        if (!encoded())
-            break;
-        encoding = std::async(std::launch::async, [&writer, &target, &result, &settings] {
-            return writer.writeFrame(target.data, result.width, result.height, settings.delay);
         });
         if (progress && !progress(i + 1, settings.frameCount)) {
             result.cancelled = i + 1 < settings.frameCount;
             break;
         }
     }
+    scaledAndQueued();
     encoded();
     if (writer.isOpen() && !writer.end() && result.error.isEmpty())
         result.error = writer.errorString();
