@@ -18,12 +18,13 @@ QString tr(const char *text)
 
 void swapPixels(uint8_t *pixels, size_t a, size_t b)
 {
-    if (a == b)
-        return;
-    uint8_t *x = pixels + a * kPixelBytes;
-    uint8_t *y = pixels + b * kPixelBytes;
-    for (size_t k = 0; k < kPixelBytes; ++k)
-        std::swap(x[k], y[k]);
+    // Whole 4-byte pixels, as one word each.
+    uint32_t x;
+    uint32_t y;
+    std::memcpy(&x, pixels + a * kPixelBytes, kPixelBytes);
+    std::memcpy(&y, pixels + b * kPixelBytes, kPixelBytes);
+    std::memcpy(pixels + a * kPixelBytes, &y, kPixelBytes);
+    std::memcpy(pixels + b * kPixelBytes, &x, kPixelBytes);
 }
 
 // Moves the pixels of [left, right) whose `component` is below the pivot's
