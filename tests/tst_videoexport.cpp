@@ -1,6 +1,7 @@
 // MP4 video export: output sizes, ranges, the export loop and its failures,
 // on a generated clip whose frames show their index.
 
+#include "FFGrabber.h"
 #include "FileSizeLimit.h"
 #include "FrameSources.h"
 #include "Mp4Writer.h"
@@ -146,6 +147,8 @@ private Q_SLOTS:
     void writtenStreams();
     void fullDiskFailsWhileWriting();
     void writerRefuses();
+    void sourceCacheDuringExport_data();
+    void sourceCacheDuringExport();
 };
 
 void TestVideoExport::initTestCase()
@@ -549,6 +552,34 @@ void TestVideoExport::writerRefuses()
     QCOMPARE(writer.framesWritten(), 1);
     QVERIFY(!writer.write(testmedia::indexFrame(4, kWidth, kHeight)));
     QCOMPARE(readBack(path).indices, QList<int>{3});
+}
+
+void TestVideoExport::sourceCacheDuringExport_data()
+{
+    QTest::addColumn<bool>("reverse");
+    QTest::addColumn<bool>("cached");  // whether the source caches frames meanwhile
+    QTest::newRow("forward reads each frame once: no cache") << false << false;
+    QTest::newRow("reversed seeks to each frame: cached") << true << true;
+}
+
+void TestVideoExport::sourceCacheDuringExport()
+{
+    QFETCH(bool, reverse);
+    QFETCH(bool, cached);
+    FFGrabber source(clip);
+    QVERIFY(source.isOpen());
+    ExportSettings settings = settingsFor(QStringLiteral("cache.mp4"));
+    settings.range = {10, 30};
+    settings.reverse = reverse;
+    size_t most = 0;
+    const ExportResult result = exportVideo(source, pipeline, settings, [&](int64_t, int64_t) {
+        most = std::max(most, source.cachedFrames());
+        return true;
+    });
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(most > 0, cached);
+    // The source's own bound is back.
+    QCOMPARE(source.setCacheLimit(0), FFGrabber::cacheCapacity(kWidth, kHeight));
 }
 
 QTEST_GUILESS_MAIN(TestVideoExport)
