@@ -3,15 +3,15 @@
 #include <QString>
 
 #include <opencv2/core.hpp>
-#include <opencv2/videoio.hpp>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // The video codecs an MP4 export can be written with.
 enum class Mp4Codec {
-    H264,   // fourcc avc1, OpenCV's FFmpeg writer with libx264
-    Mpeg4,  // fourcc mp4v, MPEG-4 part 2
+    H264,   // FFmpeg's libx264 encoder, preset veryfast, CRF 23; tag avc1
+    Mpeg4,  // FFmpeg's own MPEG-4 Visual encoder, fixed quantiser 3; tag mp4v
 };
 
 // "h264" or "mpeg4", the names ffprobe gives the streams.
@@ -23,35 +23,34 @@ QString mp4CodecName(Mp4Codec codec);
 // At least 2 x 2 pixels are needed; smaller sizes give 0 x 0.
 cv::Size evenFrameSize(cv::Size size);
 
-// An MP4 file being written through cv::VideoWriter (FFmpeg backend), colour
-// frames, one codec for the whole file. The writer is released when the
-// object goes: what was written until then is a valid, complete file.
-// Nothing throws; every failure leaves its reason in errorString().
+// An MP4 file being written with FFmpeg's libraries: BGR frames converted to
+// 4:2:0 YUV, one video stream, one codec for the whole file. The file is
+// completed when the object goes, if finish() has not done it: what was
+// written until then is a valid, complete file. Nothing throws; every failure
+// leaves its reason in errorString(), naming the file and FFmpeg's reason.
 class Mp4Writer
 {
 public:
-    Mp4Writer() = default;
+    Mp4Writer();
     ~Mp4Writer();
     Mp4Writer(const Mp4Writer &) = delete;
     Mp4Writer &operator=(const Mp4Writer &) = delete;
 
     // Creates (or replaces) `path` for BGR 8-bit frames of `size` (even
     // sides, at least 2 x 2) at `fps` frames per second (positive, finite),
-    // with the first of `codecs` that OpenCV's writer can open. False with the
-    // reason when the file cannot be created or no codec opens.
+    // with the first of `codecs` whose encoder opens. False with the reason
+    // when no codec opens or the file cannot be created; no file is left then.
     bool open(const QString &path, cv::Size size, double fps,
               const std::vector<Mp4Codec> &codecs = {Mp4Codec::H264, Mp4Codec::Mpeg4});
-    // Appends one frame: 8-bit BGR of exactly the size given to open(). A
-    // frame of another size or type is refused (false), never handed on.
+    // Converts and encodes one frame: 8-bit BGR of exactly the size given to
+    // open(); a frame of another size or type is refused. False as soon as
+    // the encoder or the file fails (e.g. a full disk), and from then on.
     bool write(const cv::Mat &frame);
-    // Releases the writer, which completes the file, and checks the file:
-    // it must exist, and the frames it holds (as the FFmpeg source counts
-    // them) must be the frames written. False with the reason when not, e.g.
-    // when the disk filled up (the writer itself does not tell). Further
-    // calls return the first outcome.
+    // Drains the encoder, writes the file's index and closes it. False with
+    // the reason when any of it fails. Further calls return the first outcome.
     bool finish();
 
-    bool isOpen() const { return writer_.isOpened(); }
+    bool isOpen() const;
     Mp4Codec codec() const { return codec_; }
     cv::Size frameSize() const { return size_; }
     double fps() const { return fps_; }
@@ -59,14 +58,17 @@ public:
     QString errorString() const { return error_; }
 
 private:
-    cv::VideoWriter writer_;
+    struct Output;
+    bool fail(const QString &what, int error);
+
+    std::unique_ptr<Output> out_;
     QString path_;
     Mp4Codec codec_ = Mp4Codec::H264;
     cv::Size size_;
     double fps_ = 0.0;
     int64_t written_ = 0;
     QString error_;
-    bool opened_ = false;    // open() succeeded
+    bool failed_ = false;    // write() failed: the file is broken
     bool finished_ = false;
     bool finishedOk_ = false;
 };

@@ -1,5 +1,7 @@
 #include "VideoExport.h"
 
+#include "FFGrabber.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace videoexport {
@@ -27,6 +30,31 @@ int scaled(int a, int b, int c)
         return 0;
     return int(std::clamp<int64_t>(int64_t(a) * b / c, INT32_MIN, INT32_MAX));
 }
+
+// While it lives, an FFmpeg source keeps none of the frames it decodes: a
+// forward export reads each frame once, and the cache (kept for stepping
+// back, up to 256 MiB) would only hold memory. The source's bound comes back after.
+class NoFrameCache
+{
+public:
+    explicit NoFrameCache(FrameGrabber &source)
+        : grabber_(dynamic_cast<FFGrabber *>(&source))
+    {
+        if (grabber_)
+            previous_ = grabber_->setCacheLimit(0);
+    }
+    ~NoFrameCache()
+    {
+        if (grabber_)
+            grabber_->setCacheLimit(previous_);
+    }
+    NoFrameCache(const NoFrameCache &) = delete;
+    NoFrameCache &operator=(const NoFrameCache &) = delete;
+
+private:
+    FFGrabber *grabber_ = nullptr;
+    size_t previous_ = 0;
+};
 
 bool sameFile(const QString &a, const QString &b)
 {
@@ -178,6 +206,11 @@ ExportResult exportVideo(FrameGrabber &source, const FramePipeline &pipeline, co
         QFile::remove(settings.outputPath);
         return result;
     };
+
+    // A reversed export seeks to every frame: there the cache saves decoding.
+    std::optional<NoFrameCache> noCache;
+    if (!settings.reverse)
+        noCache.emplace(source);
 
     cv::Mat raw;
     cv::Mat scaledFrame;

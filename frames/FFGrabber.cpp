@@ -893,3 +893,13 @@ size_t FFGrabber::cacheCapacity(int width, int height)
     const size_t frameBytes = size_t(width) * size_t(height) * 3;
     return std::min(kCacheFrameLimit, kCacheByteLimit / frameBytes);
 }
+
+size_t FFGrabber::setCacheLimit(size_t frames)
+{
+    if (!d->codec)
+        return 0;
+    const size_t previous = d->capacity;
+    d->capacity = std::min(frames, cacheCapacity(d->codec->width, d->codec->height));
+    d->trimCache(d->wanted);
+    return previous;
+}

@@ -59,6 +59,11 @@ public:
     // How many decoded frames of `width` x `height` the cache keeps at most:
     // 64, or fewer when 64 such BGR frames would exceed 256 MiB.
     static size_t cacheCapacity(int width, int height);
+    // Bounds the cache from now on to `frames` decoded frames, at most
+    // cacheCapacity() of the video's size (the bound a source starts with).
+    // A reader that only goes forward, as an export does, needs none: 0
+    // keeps no frame. Returns the bound it replaces (0 when not open).
+    size_t setCacheLimit(size_t frames);
 
 private:
     struct Impl;

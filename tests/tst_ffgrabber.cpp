@@ -260,6 +260,39 @@ private Q_SLOTS:
         QCOMPARE(grabber.cachedFrames(), size_t(0));
         QCOMPARE(grabber.cachedBytes(), size_t(0));
     }
+    void cacheLimitIsHonoured_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("kept");  // frames cached after reading on
+        QTest::newRow("none") << 0 << 0;
+        QTest::newRow("three") << 3 << 3;
+        QTest::newRow("above the bound: the bound") << 1000 << 64;
+    }
+    void cacheLimitIsHonoured()
+    {
+        QFETCH(int, limit);
+        QFETCH(int, kept);
+        QTemporaryDir dir;
+        testmedia::ClipOptions options{QStringLiteral("limit.mp4"), {}, 80, 160, 120};
+        options.codecArgs = QStringLiteral("-c:v libx264 -preset ultrafast -g 10").split(QLatin1Char(' '));
+        QString error;
+        const std::optional<QString> clip = testmedia::writeClip(dir.path(), options, &error);
+        QVERIFY2(clip.has_value(), qPrintable(error));
+        FFGrabber grabber(*clip);
+        QCOMPARE(grabber.setCacheLimit(size_t(limit)), FFGrabber::cacheCapacity(160, 120));
+        for (int i = 0; i < 70; ++i) {
+            QCOMPARE(readNext(grabber), i);
+            QVERIFY(grabber.cachedFrames() <= size_t(kept));
+        }
+        QCOMPARE(grabber.cachedFrames(), size_t(kept));
+        // Steps back and seeks stay exact whatever is cached.
+        for (const int target : {68, 12, 40, 39}) {
+            grabber.seek(target);
+            QCOMPARE(readNext(grabber), target);
+        }
+        QCOMPARE(grabber.setCacheLimit(64), size_t(kept));
+    }
+
     void unusableFileDeliversNothing_data()
     {
         QTest::addColumn<QString>("fileName");

@@ -1,54 +1,36 @@
 // MP4 video export: output sizes, ranges, the export loop and its failures,
 // on a generated clip whose frames show their index.
 
+#include "FFGrabber.h"
+#include "FileSizeLimit.h"
 #include "FrameSources.h"
+#include "Mp4Writer.h"
 #include "TestMedia.h"
 #include "VideoExport.h"
 
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <opencv2/core.hpp>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace videoexport;
 
 Q_DECLARE_METATYPE(std::vector<int32_t>)
 Q_DECLARE_METATYPE(cv::Size)
 Q_DECLARE_METATYPE(QList<int>)
+Q_DECLARE_METATYPE(Mp4Codec)
 
 namespace {
 
 constexpr int kFrames = 40;
 constexpr int kWidth = 160;
 constexpr int kHeight = 128;
-
-// Limits the size of files this process may write while it lives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    bool active() const { return active_; }
-
-private:
-    rlimit old_{};
-    void (*previousHandler_)(int) = nullptr;
-    bool active_ = false;
-};
 
 // What a written file holds, read back through the FFmpeg source.
 struct Written
@@ -87,16 +69,45 @@ QList<int> span(int from, int to)  // from .. to inclusive, either way
     return list;
 }
 
-QString ffprobeCodec(const QString &path)
+// The first video stream's `entries` as ffprobe reads them from the file.
+QMap<QString, QString> ffprobeStream(const QString &path, const QString &entries)
 {
+    QMap<QString, QString> values;
     QProcess probe;
     probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
                                             QStringLiteral("v:0"), QStringLiteral("-show_entries"),
-                                            QStringLiteral("stream=codec_name"), QStringLiteral("-of"),
-                                            QStringLiteral("csv=p=0"), path});
+                                            QStringLiteral("stream=") + entries, QStringLiteral("-of"),
+                                            QStringLiteral("default=nw=1"), path});
     if (!probe.waitForFinished(30000))
-        return QStringLiteral("<ffprobe did not finish>");
-    return QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+        return values;
+    for (const QString &line : QString::fromUtf8(probe.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals > 0)
+            values.insert(line.left(equals), line.mid(equals + 1).trimmed());
+    }
+    return values;
+}
+
+QString ffprobeCodec(const QString &path)
+{
+    return ffprobeStream(path, QStringLiteral("codec_name")).value(QStringLiteral("codec_name"));
+}
+
+// Whether FFmpeg's libraries here have the libx264 encoder (the ffmpeg
+// program uses the same libraries).
+bool haveLibx264()
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-encoders")});
+    if (!ffmpeg.waitForFinished(30000))
+        return false;
+    return QString::fromUtf8(ffmpeg.readAllStandardOutput()).contains(QLatin1String(" libx264 "));
+}
+
+// The system's text for "file too large", as FFmpeg's av_strerror gives it.
+QString fileTooLarge()
+{
+    return QString::fromLocal8Bit(std::strerror(EFBIG));
 }
 
 }  // namespace
@@ -132,6 +143,12 @@ private Q_SLOTS:
     void failures_data();
     void failures();
     void fullDiskIsReported();
+    void writtenStreams_data();
+    void writtenStreams();
+    void fullDiskFailsWhileWriting();
+    void writerRefuses();
+    void sourceCacheDuringExport_data();
+    void sourceCacheDuringExport();
 };
 
 void TestVideoExport::initTestCase()
@@ -336,14 +353,16 @@ void TestVideoExport::exports()
 
 void TestVideoExport::codecs()
 {
-    // H.264 is asked for first; whatever OpenCV gave is what the file holds.
+    // H.264 is asked for first, and given wherever libx264 is there.
     ExportSettings settings = settingsFor(QStringLiteral("default.mp4"));
     settings.range = {0, 2};
     ExportResult result = exportVideoFile(clip, FrameSourceKind::Ffmpeg, false, pipeline, settings);
     QVERIFY2(result.ok, qPrintable(result.error));
     QCOMPARE(ffprobeCodec(settings.outputPath), mp4CodecName(result.codec));
-    if (result.codec != Mp4Codec::H264)
-        qWarning("OpenCV's writer cannot write H.264 here; the export fell back to MPEG-4 part 2");
+    if (haveLibx264())
+        QCOMPARE(result.codec, Mp4Codec::H264);
+    else
+        qWarning("FFmpeg has no libx264 here; the export fell back to MPEG-4 Visual");
 
     settings.outputPath = dir.filePath(QStringLiteral("mpeg4.mp4"));
     settings.codecs = {Mp4Codec::Mpeg4};
@@ -414,14 +433,153 @@ void TestVideoExport::fullDiskIsReported()
     settings.pipeline.upsample = 1;  // 640 x 512 frames: far more than the limit below
     ExportResult result;
     {
-        FileSizeLimit limit(16 * 1024);
+        testmedia::FileSizeLimit limit(16 * 1024);
         if (!limit.active())
             QSKIP("cannot limit the file size");
         result = exportVideoFile(clip, FrameSourceKind::Ffmpeg, false, pipeline, settings);
     }
     QVERIFY(!result.ok);
-    QVERIFY2(result.error.contains(QStringLiteral("disk full")), qPrintable(result.error));
+    // The reason is the system's, for the file being written.
+    QVERIFY2(result.error.contains(settings.outputPath), qPrintable(result.error));
+    QVERIFY2(result.error.contains(fileTooLarge()), qPrintable(result.error));
     QVERIFY(!QFileInfo::exists(settings.outputPath));
+}
+
+void TestVideoExport::writtenStreams_data()
+{
+    QTest::addColumn<Mp4Codec>("codec");
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("rate");  // as ffprobe gives the average frame rate
+
+    QTest::newRow("h264 25") << Mp4Codec::H264 << 25.0 << QStringLiteral("h264") << QStringLiteral("avc1")
+                             << QStringLiteral("25/1");
+    QTest::newRow("h264 NTSC") << Mp4Codec::H264 << 30000.0 / 1001.0 << QStringLiteral("h264")
+                               << QStringLiteral("avc1") << QStringLiteral("30000/1001");
+    QTest::newRow("h264 12.5") << Mp4Codec::H264 << 12.5 << QStringLiteral("h264") << QStringLiteral("avc1")
+                               << QStringLiteral("25/2");
+    QTest::newRow("mpeg4 30") << Mp4Codec::Mpeg4 << 30.0 << QStringLiteral("mpeg4") << QStringLiteral("mp4v")
+                              << QStringLiteral("30/1");
+    QTest::newRow("mpeg4 NTSC 60") << Mp4Codec::Mpeg4 << 60000.0 / 1001.0 << QStringLiteral("mpeg4")
+                                   << QStringLiteral("mp4v") << QStringLiteral("60000/1001");
+}
+
+void TestVideoExport::writtenStreams()
+{
+    QFETCH(Mp4Codec, codec);
+    QFETCH(double, fps);
+    QFETCH(QString, name);
+    QFETCH(QString, tag);
+    QFETCH(QString, rate);
+    if (codec == Mp4Codec::H264 && !haveLibx264())
+        QSKIP("FFmpeg has no libx264 here");
+
+    const QString path = dir.filePath(QStringLiteral("stream.mp4"));
+    constexpr int frames = 6;
+    Mp4Writer writer;
+    QVERIFY2(writer.open(path, cv::Size(kWidth, kHeight), fps, {codec}), qPrintable(writer.errorString()));
+    QCOMPARE(writer.codec(), codec);
+    for (int i = 0; i < frames; ++i)
+        QVERIFY2(writer.write(testmedia::indexFrame(i, kWidth, kHeight)), qPrintable(writer.errorString()));
+    QVERIFY2(writer.finish(), qPrintable(writer.errorString()));
+    QCOMPARE(writer.framesWritten(), frames);
+
+    const QMap<QString, QString> stream =
+        ffprobeStream(path, QStringLiteral("codec_name,codec_tag_string,pix_fmt,avg_frame_rate,nb_frames"));
+    QCOMPARE(stream.value(QStringLiteral("codec_name")), name);
+    QCOMPARE(stream.value(QStringLiteral("codec_tag_string")), tag);
+    QCOMPARE(stream.value(QStringLiteral("pix_fmt")), QStringLiteral("yuv420p"));
+    QCOMPARE(stream.value(QStringLiteral("avg_frame_rate")), rate);
+    QCOMPARE(stream.value(QStringLiteral("nb_frames")), QString::number(frames));
+    // Frames in order, pictures intact through the colour conversions.
+    QCOMPARE(readBack(path).indices, span(0, frames - 1));
+}
+
+void TestVideoExport::fullDiskFailsWhileWriting()
+{
+    // Noise hardly compresses: every frame adds tens of kilobytes, far past
+    // the limit long before the last frame. The write that meets the full
+    // disk fails, not only the end of the file.
+    constexpr int frames = 120;
+    const cv::Size size(320, 240);
+    const QString path = dir.filePath(QStringLiteral("noise.mp4"));
+    cv::Mat noise(size, CV_8UC3);
+    cv::RNG rng(7);
+    Mp4Writer writer;
+    int failedAt = -1;
+    {
+        testmedia::FileSizeLimit limit(64 * 1024);
+        if (!limit.active())
+            QSKIP("cannot limit the file size");
+        QVERIFY2(writer.open(path, size, 25.0), qPrintable(writer.errorString()));
+        for (int i = 0; i < frames && failedAt < 0; ++i) {
+            rng.fill(noise, cv::RNG::UNIFORM, 0, 256);
+            if (!writer.write(noise))
+                failedAt = i;
+        }
+        QVERIFY2(failedAt > 0, "every frame was taken although the disk was full");
+        QCOMPARE(writer.framesWritten(), failedAt);
+        const QString reason = writer.errorString();
+        QVERIFY2(reason.contains(path) && reason.contains(fileTooLarge()), qPrintable(reason));
+        // Once failed, the writer stays failed, with the first reason.
+        QVERIFY(!writer.write(noise));
+        QVERIFY(!writer.finish());
+        QCOMPARE(writer.errorString(), reason);
+        QCOMPARE(writer.framesWritten(), failedAt);
+    }
+    QVERIFY(!writer.isOpen());
+}
+
+void TestVideoExport::writerRefuses()
+{
+    const QString path = dir.filePath(QStringLiteral("refused.mp4"));
+    Mp4Writer writer;
+    QVERIFY(!writer.write(testmedia::indexFrame(0, kWidth, kHeight)));
+    QVERIFY(!writer.open(path, cv::Size(kWidth + 1, kHeight), 25.0));
+    QVERIFY(!writer.open(path, cv::Size(kWidth, kHeight), 0.0));
+    QVERIFY(!writer.open(path, cv::Size(kWidth, kHeight), 25.0, {}));
+    QVERIFY2(writer.errorString().contains(QLatin1String("no codec")), qPrintable(writer.errorString()));
+    QVERIFY(!QFileInfo::exists(path));
+
+    QVERIFY2(writer.open(path, cv::Size(kWidth, kHeight), 25.0), qPrintable(writer.errorString()));
+    // Frames of another size or type are refused, and do not break the file.
+    QVERIFY(!writer.write(testmedia::indexFrame(0, kWidth / 2, kHeight)));
+    cv::Mat grey(kHeight, kWidth, CV_8UC1, cv::Scalar(0));
+    QVERIFY(!writer.write(grey));
+    QVERIFY2(writer.write(testmedia::indexFrame(3, kWidth, kHeight)), qPrintable(writer.errorString()));
+    QVERIFY2(writer.finish(), qPrintable(writer.errorString()));
+    QCOMPARE(writer.framesWritten(), 1);
+    QVERIFY(!writer.write(testmedia::indexFrame(4, kWidth, kHeight)));
+    QCOMPARE(readBack(path).indices, QList<int>{3});
+}
+
+void TestVideoExport::sourceCacheDuringExport_data()
+{
+    QTest::addColumn<bool>("reverse");
+    QTest::addColumn<bool>("cached");  // whether the source caches frames meanwhile
+    QTest::newRow("forward reads each frame once: no cache") << false << false;
+    QTest::newRow("reversed seeks to each frame: cached") << true << true;
+}
+
+void TestVideoExport::sourceCacheDuringExport()
+{
+    QFETCH(bool, reverse);
+    QFETCH(bool, cached);
+    FFGrabber source(clip);
+    QVERIFY(source.isOpen());
+    ExportSettings settings = settingsFor(QStringLiteral("cache.mp4"));
+    settings.range = {10, 30};
+    settings.reverse = reverse;
+    size_t most = 0;
+    const ExportResult result = exportVideo(source, pipeline, settings, [&](int64_t, int64_t) {
+        most = std::max(most, source.cachedFrames());
+        return true;
+    });
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(most > 0, cached);
+    // The source's own bound is back.
+    QCOMPARE(source.setCacheLimit(0), FFGrabber::cacheCapacity(kWidth, kHeight));
 }
 
 QTEST_GUILESS_MAIN(TestVideoExport)
