@@ -1,5 +1,6 @@
 #include "Mp4Writer.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 
@@ -16,6 +17,11 @@ extern "C" {
 #include <thread>
 
 namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Mp4Writer", text);
+}
 
 struct FormatContextFreer
 {
@@ -79,7 +85,7 @@ CodecContextPtr openEncoder(Mp4Codec codec, cv::Size size, double fps, bool glob
 {
     const AVCodec *encoder = avcodec_find_encoder_by_name(encoderName(codec));
     if (!encoder) {
-        *reason = QStringLiteral("FFmpeg has no %1 encoder").arg(QLatin1String(encoderName(codec)));
+        *reason = tr("FFmpeg has no %1 encoder").arg(QLatin1String(encoderName(codec)));
         return nullptr;
     }
     CodecContextPtr context(avcodec_alloc_context3(encoder));
@@ -91,7 +97,7 @@ CodecContextPtr openEncoder(Mp4Codec codec, cv::Size size, double fps, bool glob
     if (codec == Mp4Codec::Mpeg4 && rate.num > kMpeg4MaxTimeBase)
         rate = av_d2q(fps, kMpeg4MaxTimeBase);
     if (rate.num <= 0 || rate.den <= 0) {
-        *reason = QStringLiteral("%1 frames per second cannot be written").arg(fps);
+        *reason = tr("%1 frames per second cannot be written").arg(fps);
         return nullptr;
     }
     context->log_level_offset = kQuieter;
@@ -127,7 +133,7 @@ CodecContextPtr openEncoder(Mp4Codec codec, cv::Size size, double fps, bool glob
         return nullptr;
     }
     if (unused) {
-        *reason = QStringLiteral("the encoder does not take its preset");
+        *reason = tr("the encoder does not take its preset");
         return nullptr;
     }
     return context;
@@ -174,7 +180,7 @@ bool Mp4Writer::isOpen() const
 
 bool Mp4Writer::fail(const QString &what, int error)
 {
-    error_ = QStringLiteral("%1 \"%2\" failed: %3").arg(what, path_, errorText(error));
+    error_ = tr("%1 \"%2\" failed: %3").arg(what, path_, errorText(error));
     failed_ = true;
     return false;
 }
@@ -183,17 +189,17 @@ bool Mp4Writer::open(const QString &path, cv::Size size, double fps, const std::
 {
     error_.clear();
     if (out_ || finished_) {
-        error_ = QStringLiteral("the writer has already been opened");
+        error_ = tr("the writer has already been opened");
         return false;
     }
     if (size.width < 2 || size.height < 2 || size.width % 2 || size.height % 2) {
-        error_ = QStringLiteral("a video frame size must be even and at least 2 x 2, not %1 x %2")
+        error_ = tr("a video frame size must be even and at least 2 x 2, not %1 x %2")
                      .arg(size.width)
                      .arg(size.height);
         return false;
     }
     if (!std::isfinite(fps) || fps <= 0.0) {
-        error_ = QStringLiteral("the frame rate must be positive, not %1").arg(fps);
+        error_ = tr("the frame rate must be positive, not %1").arg(fps);
         return false;
     }
     const QByteArray name = QFile::encodeName(path);
@@ -202,7 +208,7 @@ bool Mp4Writer::open(const QString &path, cv::Size size, double fps, const std::
         AVFormatContext *format = nullptr;
         const int made = avformat_alloc_output_context2(&format, nullptr, "mp4", name.constData());
         if (made < 0 || !format) {
-            error_ = QStringLiteral("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(made < 0 ? made : AVERROR(ENOMEM)));
+            error_ = tr("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(made < 0 ? made : AVERROR(ENOMEM)));
             return false;
         }
         out->format.reset(format);
@@ -217,25 +223,25 @@ bool Mp4Writer::open(const QString &path, cv::Size size, double fps, const std::
             codec_ = codec;
             break;
         }
-        reasons << QStringLiteral("%1: %2").arg(mp4CodecName(codec), reason);
+        reasons << tr("%1: %2").arg(mp4CodecName(codec), reason);
     }
     if (!out->encoder) {
-        error_ = QStringLiteral("cannot write \"%1\" as MP4 at %2 x %3 (%4)")
+        error_ = tr("cannot write \"%1\" as MP4 at %2 x %3 (%4)")
                      .arg(path)
                      .arg(size.width)
                      .arg(size.height)
-                     .arg(reasons.isEmpty() ? QStringLiteral("no codec asked for") : reasons.join(QStringLiteral("; ")));
+                     .arg(reasons.isEmpty() ? tr("no codec asked for") : reasons.join(QStringLiteral("; ")));
         return false;
     }
     AVCodecContext *encoder = out->encoder.get();
 
     out->stream = avformat_new_stream(out->format.get(), nullptr);
     if (!out->stream) {
-        error_ = QStringLiteral("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(AVERROR(ENOMEM)));
+        error_ = tr("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(AVERROR(ENOMEM)));
         return false;
     }
     if (const int copied = avcodec_parameters_from_context(out->stream->codecpar, encoder); copied < 0) {
-        error_ = QStringLiteral("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(copied));
+        error_ = tr("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(copied));
         return false;
     }
     out->stream->codecpar->codec_tag =
@@ -250,7 +256,7 @@ bool Mp4Writer::open(const QString &path, cv::Size size, double fps, const std::
     out->picture.reset(av_frame_alloc());
     out->packet.reset(av_packet_alloc());
     if (!out->scaler || !out->bgr || !out->picture || !out->packet) {
-        error_ = QStringLiteral("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(AVERROR(ENOMEM)));
+        error_ = tr("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(AVERROR(ENOMEM)));
         return false;
     }
     SwsContext *scaler = out->scaler.get();
@@ -263,7 +269,7 @@ bool Mp4Writer::open(const QString &path, cv::Size size, double fps, const std::
     av_opt_set_int(scaler, "sws_flags", SWS_BILINEAR, 0);
     av_opt_set_int(scaler, "threads", std::clamp(int(std::thread::hardware_concurrency()), 1, 8), 0);
     if (const int ready = sws_init_context(scaler, nullptr, nullptr); ready < 0) {
-        error_ = QStringLiteral("cannot prepare the colour conversion for \"%1\": %2").arg(path, errorText(ready));
+        error_ = tr("cannot prepare the colour conversion for \"%1\": %2").arg(path, errorText(ready));
         return false;
     }
     AVFrame *picture = out->picture.get();
@@ -273,16 +279,16 @@ bool Mp4Writer::open(const QString &path, cv::Size size, double fps, const std::
     picture->color_range = encoder->color_range;
     picture->colorspace = encoder->colorspace;
     if (const int allocated = av_frame_get_buffer(picture, 0); allocated < 0) {
-        error_ = QStringLiteral("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(allocated));
+        error_ = tr("cannot prepare \"%1\" as MP4: %2").arg(path, errorText(allocated));
         return false;
     }
 
     if (const int created = avio_open(&out->format->pb, name.constData(), AVIO_FLAG_WRITE); created < 0) {
-        error_ = QStringLiteral("cannot create \"%1\": %2").arg(path, errorText(created));
+        error_ = tr("cannot create \"%1\": %2").arg(path, errorText(created));
         return false;
     }
     if (const int header = avformat_write_header(out->format.get(), nullptr); header < 0) {
-        error_ = QStringLiteral("cannot write the MP4 header of \"%1\": %2").arg(path, errorText(header));
+        error_ = tr("cannot write the MP4 header of \"%1\": %2").arg(path, errorText(header));
         out.reset();
         QFile::remove(path);
         return false;
@@ -317,13 +323,13 @@ static int drainPackets(AVCodecContext *encoder, AVFormatContext *format, AVStre
 bool Mp4Writer::write(const cv::Mat &frame)
 {
     if (!out_) {
-        error_ = QStringLiteral("the video file is not open for writing");
+        error_ = tr("the video file is not open for writing");
         return false;
     }
     if (failed_)
         return false;  // the first failure stays the reason
     if (frame.size() != size_ || frame.type() != CV_8UC3 || frame.step[0] > size_t(INT32_MAX)) {
-        error_ = QStringLiteral("a frame of %1 x %2 (type %3) cannot go into a video of %4 x %5")
+        error_ = tr("a frame of %1 x %2 (type %3) cannot go into a video of %4 x %5")
                      .arg(frame.cols)
                      .arg(frame.rows)
                      .arg(frame.type())
@@ -335,7 +341,7 @@ bool Mp4Writer::write(const cv::Mat &frame)
     AVFrame *picture = out.picture.get();
     // The encoder may still hold the previous picture (x264 copies it, others may not).
     if (const int writable = av_frame_make_writable(picture); writable < 0)
-        return fail(QStringLiteral("encoding frame %1 of").arg(written_), writable);
+        return fail(tr("encoding frame %1 of").arg(written_), writable);
 
     // The scaler reads the frame through an AVFrame that borrows its pixels
     // (a frame without a buffer would be copied first).
@@ -349,20 +355,20 @@ bool Mp4Writer::write(const cv::Mat &frame)
     bgr->buf[0] = av_buffer_create(frame.data, frame.step[0] * size_t(frame.rows), [](void *, uint8_t *) {},
                                    nullptr, AV_BUFFER_FLAG_READONLY);
     if (!bgr->buf[0])
-        return fail(QStringLiteral("encoding frame %1 of").arg(written_), AVERROR(ENOMEM));
+        return fail(tr("encoding frame %1 of").arg(written_), AVERROR(ENOMEM));
     const int converted = sws_scale_frame(out.scaler.get(), picture, bgr);
     av_frame_unref(bgr);
     if (converted < 0)
-        return fail(QStringLiteral("converting frame %1 of").arg(written_), converted);
+        return fail(tr("converting frame %1 of").arg(written_), converted);
 
     picture->pts = written_;
     if (codec_ == Mp4Codec::Mpeg4)
         picture->quality = out.encoder->global_quality;
     if (const int sent = avcodec_send_frame(out.encoder.get(), picture); sent < 0)
-        return fail(QStringLiteral("encoding frame %1 of").arg(written_), sent);
+        return fail(tr("encoding frame %1 of").arg(written_), sent);
     if (const int drained = drainPackets(out.encoder.get(), out.format.get(), out.stream, out.packet.get());
         drained < 0)
-        return fail(QStringLiteral("writing frame %1 to").arg(written_), drained);
+        return fail(tr("writing frame %1 to").arg(written_), drained);
     ++written_;
     return true;
 }
@@ -373,7 +379,7 @@ bool Mp4Writer::finish()
         return finishedOk_;
     finished_ = true;
     if (!out_) {
-        error_ = QStringLiteral("the video file was never opened");
+        error_ = tr("the video file was never opened");
         return false;
     }
     // Closes the file and frees every FFmpeg object on every way out.
@@ -383,14 +389,14 @@ bool Mp4Writer::finish()
     AVCodecContext *encoder = out->encoder.get();
     AVFormatContext *format = out->format.get();
     if (const int sent = avcodec_send_frame(encoder, nullptr); sent < 0)
-        return fail(QStringLiteral("completing"), sent);
+        return fail(tr("completing"), sent);
     if (const int drained = drainPackets(encoder, format, out->stream, out->packet.get()); drained < 0)
-        return fail(QStringLiteral("completing"), drained);
+        return fail(tr("completing"), drained);
     // Writes the index and flushes the file's buffer; tells its write errors.
     if (const int trailer = av_write_trailer(format); trailer < 0)
-        return fail(QStringLiteral("completing"), trailer);
+        return fail(tr("completing"), trailer);
     if (const int closed = avio_closep(&format->pb); closed < 0)
-        return fail(QStringLiteral("closing"), closed);
+        return fail(tr("closing"), closed);
     finishedOk_ = true;
     return true;
 }

@@ -164,22 +164,22 @@ ExportResult exportVideo(FrameGrabber &source, const FramePipeline &pipeline, co
     ExportResult result;
     result.fps = settings.fps;
     if (!settings.sourcePath.isEmpty() && sameFile(settings.sourcePath, settings.outputPath)) {
-        result.error = QStringLiteral("\"%1\" is the video being exported").arg(settings.outputPath);
+        result.error = tr("\"%1\" is the video being exported").arg(settings.outputPath);
         return result;
     }
     if (settings.resolution < 0 || settings.resolution >= kResolutionCount) {
-        result.error = QStringLiteral("no resolution entry %1").arg(settings.resolution);
+        result.error = tr("no resolution entry %1").arg(settings.resolution);
         return result;
     }
     const cv::Size frameSize = pipelineFrameSize(source.getSize(), settings.pipeline);
     if (frameSize.empty()) {
-        result.error = QStringLiteral("the source does not tell its frame size");
+        result.error = tr("the source does not tell its frame size");
         return result;
     }
     const cv::Size target = resolutionSize(frameSize, settings.resolution);
     result.size = evenFrameSize(target);
     if (result.size.empty()) {
-        result.error = QStringLiteral("%1 x %2 is too small for a video").arg(target.width).arg(target.height);
+        result.error = tr("%1 x %2 is too small for a video").arg(target.width).arg(target.height);
         return result;
     }
 
@@ -224,14 +224,14 @@ ExportResult exportVideo(FrameGrabber &source, const FramePipeline &pipeline, co
         source >> raw;
         if (source.lastRead() != ReadResult::Delivered || raw.empty()) {
             if (source.lastRead() == ReadResult::EndOfStream)
-                return fail(QStringLiteral("the video ends before frame %1").arg(index));
+                return fail(tr("the video ends before frame %1").arg(index));
             const QString why = source.errorString();
-            return fail(QStringLiteral("frame %1 cannot be read%2").arg(index).arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+            return fail(tr("frame %1 cannot be read%2").arg(index).arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why));
         }
         QString processError;
         cv::Mat frame = pipeline.process(raw, settings.pipeline, &processError);
         if (frame.empty())
-            return fail(QStringLiteral("frame %1 cannot be processed: %2").arg(index).arg(processError));
+            return fail(tr("frame %1 cannot be processed: %2").arg(index).arg(processError));
         try {
             // Scaled whenever the size is not the output's: the chosen entry
             // asks for it, or a missing model left the frame unscaled.
@@ -243,7 +243,7 @@ ExportResult exportVideo(FrameGrabber &source, const FramePipeline &pipeline, co
             if (target != result.size)
                 frame = frame(cv::Rect(0, 0, result.size.width, result.size.height));
         } catch (const cv::Exception &e) {
-            return fail(QStringLiteral("frame %1 cannot be scaled: %2").arg(index).arg(QString::fromUtf8(e.what())));
+            return fail(tr("frame %1 cannot be scaled: %2").arg(index).arg(QString::fromUtf8(e.what())));
         }
         if (!writer.write(frame))
             return fail(writer.errorString());
@@ -268,7 +268,7 @@ ExportResult exportVideoFile(const QString &sourcePath, FrameSourceKind kind, bo
         ExportResult result;
         result.error = source->errorString();
         if (result.error.isEmpty())
-            result.error = QStringLiteral("cannot open \"%1\"").arg(sourcePath);
+            result.error = tr("cannot open \"%1\"").arg(sourcePath);
         return result;
     }
     ExportSettings own = settings;
