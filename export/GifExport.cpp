@@ -1,6 +1,7 @@
 #include "GifExport.h"
 
 #include "GifEncoder.h"
+#include "NoFrameCache.h"
 
 #include <QCoreApplication>
 
@@ -101,6 +102,7 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
         });
         return true;
     };
+    const NoFrameCache noCache(source);
     source.seek(startIndex);
     for (int i = 0; i < settings.frameCount; ++i) {
         QString error;
