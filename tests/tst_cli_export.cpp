@@ -3,6 +3,7 @@
 
 #include "FrameSources.h"
 #include "TestMedia.h"
+#include "media/CliRun.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,22 +16,8 @@ Q_DECLARE_METATYPE(QList<int>)
 
 namespace {
 
-struct Result
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(FRAMEWRIGHT_CLI_PATH), args);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
-}
+using Result = testmedia::CliResult;
+using testmedia::runCli;
 
 QList<int> span(int from, int to)  // inclusive, either way
 {

@@ -1,6 +1,7 @@
 // framewright-cli's frame commands on generated clips and image sequences.
 
 #include "TestMedia.h"
+#include "media/CliRun.h"
 
 #include <QDir>
 #include <QHash>
@@ -16,22 +17,8 @@
 
 namespace {
 
-struct Result
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(FRAMEWRIGHT_CLI_PATH), args);
-    if (!process.waitForFinished(120000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
-}
+using Result = testmedia::CliResult;
+using testmedia::runCli;
 
 int indexInPng(const QString &path)
 {

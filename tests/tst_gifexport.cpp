@@ -5,6 +5,7 @@
 #include "GifDecode.h"
 #include "GifExport.h"
 #include "TestMedia.h"
+#include "media/CliRun.h"
 #include "media/FileSizeLimit.h"
 
 #include <QFile>
@@ -14,22 +15,8 @@
 
 namespace {
 
-struct Result
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(FRAMEWRIGHT_CLI_PATH), args);
-    if (!process.waitForFinished(120000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
-}
+using Result = testmedia::CliResult;
+using testmedia::runCli;
 
 // The indices the frames of the GIF at `path` show; empty if it cannot be decoded.
 QList<int> gifIndices(const QString &path, QSize *size = nullptr)
