@@ -47,16 +47,10 @@ std::optional<RangeChoice> parseRange(const QString &text)
 std::optional<Marks> solveMarks(const QString &path, int solve, QString *error)
 {
     const QString splitsPath = SplitsPathFor(path);
-    QFile file(splitsPath);
-    if (!file.exists()) {
-        *error = QStringLiteral("no solves for \"%1\": there is no \"%2\"").arg(path, splitsPath);
+    const std::optional<SplitsFileContent> read = readSplitsBeside(path, QStringLiteral("solves"), error);
+    if (!read)
         return std::nullopt;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read \"%1\": %2").arg(splitsPath, file.errorString());
-        return std::nullopt;
-    }
-    const SplitsFileContent content = ParseSplitsFile(file);
+    const SplitsFileContent &content = *read;
     if (size_t(solve) > content.solves.size()) {
         *error = QStringLiteral("no solve %1 in \"%2\": it holds %3").arg(solve).arg(splitsPath).arg(content.solves.size());
         return std::nullopt;

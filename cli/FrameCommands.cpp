@@ -61,16 +61,10 @@ struct Target
 std::optional<std::vector<Target>> markTargets(const QString &path, QString *error)
 {
     const QString splitsPath = SplitsPathFor(path);
-    QFile file(splitsPath);
-    if (!file.exists()) {
-        *error = QStringLiteral("no marks for \"%1\": there is no \"%2\"").arg(path, splitsPath);
+    const std::optional<SplitsFileContent> read = readSplitsBeside(path, QStringLiteral("marks"), error);
+    if (!read)
         return std::nullopt;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read \"%1\": %2").arg(splitsPath, file.errorString());
-        return std::nullopt;
-    }
-    const SplitsFileContent content = ParseSplitsFile(file);
+    const SplitsFileContent &content = *read;
     std::vector<Target> targets;
     for (size_t s = 0; s < content.solves.size(); ++s) {
         const Marks &marks = content.solves[s];

@@ -1,5 +1,6 @@
 #include "FrameOptions.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -169,6 +170,21 @@ QString readFailure(const FrameGrabber &source, int64_t index, const QString &pa
         return QStringLiteral("no frame %1 in \"%2\": the stream ends before it").arg(index).arg(path);
     const QString reason = source.errorString();
     return reason.isEmpty() ? QStringLiteral("frame %1 of \"%2\" cannot be read").arg(index).arg(path) : reason;
+}
+
+std::optional<SplitsFileContent> readSplitsBeside(const QString &path, const QString &missing, QString *error)
+{
+    const QString splitsPath = SplitsPathFor(path);
+    QFile file(splitsPath);
+    if (!file.exists()) {
+        *error = QStringLiteral("no %1 for \"%2\": there is no \"%3\"").arg(missing, path, splitsPath);
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read \"%1\": %2").arg(splitsPath, file.errorString());
+        return std::nullopt;
+    }
+    return ParseSplitsFile(file);
 }
 
 }  // namespace cli

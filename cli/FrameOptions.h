@@ -3,6 +3,7 @@
 #include "FrameGrabber.h"
 #include "FramePipeline.h"
 #include "FrameSources.h"
+#include "SplitsFile.h"
 
 #include <QList>
 #include <QMap>
@@ -61,5 +62,9 @@ QString indexOutOfRange(FrameGrabber &source, int64_t index, const QString &path
 // Why the read that was to deliver frame `index` delivered nothing, or empty
 // when `frame` holds a delivered frame.
 QString readFailure(const FrameGrabber &source, int64_t index, const QString &path, const cv::Mat &frame);
+
+// The splits file beside the video at `path`, or nullopt with the reason in
+// `error` when there is none ("no `missing` for ...") or it cannot be read.
+std::optional<SplitsFileContent> readSplitsBeside(const QString &path, const QString &missing, QString *error);
 
 }  // namespace cli
