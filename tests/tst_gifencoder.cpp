@@ -108,9 +108,10 @@ void TestGifEncoder::header()
     WriteHeader(sink, 300, 0x1234, delay);
     std::vector<uint8_t> expected = {'G', 'I', 'F', '8', '9', 'a', 0x2C, 0x01, 0x34, 0x12, 0xF0, 0, 0,
                                      0,   0,   0,   0,   0,   0};
+    const std::vector<uint8_t> looping = {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P',
+                                          'E',  '2',  '.', '0', 3,   1,   0,   0,   0};
     if (loops)
-        expected.insert(expected.end(), {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1,
-                                         0, 0, 0});
+        expected.insert(expected.end(), looping.begin(), looping.end());
     QCOMPARE(sink.bytes(), expected);
 }
 
