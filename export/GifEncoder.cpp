@@ -34,20 +34,27 @@ size_t partition(uint8_t *pixels, size_t left, size_t right, int component, size
 {
     const uint8_t pivotValue = pixels[pivot * kPixelBytes + size_t(component)];
     swapPixels(pixels, pivot, right - 1);
+    // Without branches: which side a pixel goes to is as good as random, and
+    // mispredicted jumps would cost more than the two stores made for every pixel.
     size_t store = left;
-    bool toggle = false;
+    unsigned toggle = 0;
     for (size_t i = left; i + 1 < right; ++i) {
-        const uint8_t value = pixels[i * kPixelBytes + size_t(component)];
-        if (value < pivotValue) {
-            swapPixels(pixels, i, store);
-            ++store;
-        } else if (value == pivotValue) {
-            if (toggle) {
-                swapPixels(pixels, i, store);
-                ++store;
-            }
-            toggle = !toggle;
-        }
+        uint8_t *at = pixels + i * kPixelBytes;
+        uint8_t *atStore = pixels + store * kPixelBytes;
+        const uint8_t value = at[component];
+        const unsigned equal = value == pivotValue;
+        const unsigned moves = unsigned(value < pivotValue) | (equal & toggle);
+        toggle ^= equal;
+        uint32_t pixel;
+        uint32_t stored;
+        std::memcpy(&pixel, at, kPixelBytes);
+        std::memcpy(&stored, atStore, kPixelBytes);
+        const uint32_t mask = 0u - moves;  // all ones when the pixel moves to `store`
+        const uint32_t newAt = (stored & mask) | (pixel & ~mask);
+        const uint32_t newStored = (pixel & mask) | (stored & ~mask);
+        std::memcpy(at, &newAt, kPixelBytes);
+        std::memcpy(atStore, &newStored, kPixelBytes);
+        store += moves;
     }
     swapPixels(pixels, store, right - 1);
     return store;
@@ -120,32 +127,51 @@ void split(uint8_t *pixels, size_t count, int firstEntry, int lastEntry, int spl
           splitDistance / 2, 2 * node + 1, palette);
 }
 
-void searchNearest(const Palette &palette, const int colour[3], int node, int &bestIndex, int &bestDifference)
+// The depth-first search of the k-d tree from the root: at each inner node
+// the side of the split holding the colour first, the other side after it
+// only if the best difference is still greater than the colour's distance to
+// the split. Iterative, with the other sides waiting on a stack: the search
+// runs for every changed pixel.
+int searchNearest(const Palette &palette, const int colour[3])
 {
     const int entries = 1 << palette.bitDepth;
-    if (node > entries - 1) {
-        const int entry = node - entries;
-        if (entry == 0)
-            return;
-        const size_t e = size_t(entry);
-        const int difference = std::abs(colour[0] - palette.r[e]) + std::abs(colour[1] - palette.g[e])
-                               + std::abs(colour[2] - palette.b[e]);
-        if (difference < bestDifference) {
-            bestIndex = entry;
-            bestDifference = difference;
+    struct Waiting
+    {
+        int node;
+        int distance;  // to the split above it, along its component
+    };
+    Waiting waiting[16];  // one per level: at most 8
+    int depth = 0;
+    int bestIndex = 1;
+    int bestDifference = 1000000;
+    int node = 1;
+    for (;;) {
+        while (node < entries) {
+            const int c = colour[palette.treeSplitElt[size_t(node)] % 3];
+            const int s = palette.treeSplit[size_t(node)];
+            if (s > c) {
+                waiting[depth++] = {2 * node + 1, s - c};
+                node = 2 * node;
+            } else {
+                waiting[depth++] = {2 * node, c - s};
+                node = 2 * node + 1;
+            }
         }
-        return;
-    }
-    const int c = colour[palette.treeSplitElt[size_t(node)] % 3];
-    const int s = palette.treeSplit[size_t(node)];
-    if (s > c) {
-        searchNearest(palette, colour, 2 * node, bestIndex, bestDifference);
-        if (bestDifference > s - c)
-            searchNearest(palette, colour, 2 * node + 1, bestIndex, bestDifference);
-    } else {
-        searchNearest(palette, colour, 2 * node + 1, bestIndex, bestDifference);
-        if (bestDifference > c - s)
-            searchNearest(palette, colour, 2 * node, bestIndex, bestDifference);
+        if (const int entry = node - entries; entry != 0) {
+            const size_t e = size_t(entry);
+            const int difference = std::abs(colour[0] - palette.r[e]) + std::abs(colour[1] - palette.g[e])
+                                   + std::abs(colour[2] - palette.b[e]);
+            if (difference < bestDifference) {
+                bestIndex = entry;
+                bestDifference = difference;
+            }
+        }
+        do {
+            if (depth == 0)
+                return bestIndex;
+            --depth;
+        } while (bestDifference <= waiting[depth].distance);
+        node = waiting[depth].node;
     }
 }
 
@@ -187,10 +213,7 @@ void BuildPalette(uint8_t *pixels, size_t count, int bitDepth, Palette &palette)
 int NearestEntry(const Palette &palette, int r, int g, int b)
 {
     const int colour[3] = {r, g, b};
-    int bestIndex = 1;
-    int bestDifference = 1000000;
-    searchNearest(palette, colour, 1, bestIndex, bestDifference);
-    return bestIndex;
+    return searchNearest(palette, colour);
 }
 
 void MapPixels(const uint8_t *frame, size_t pixelCount, bool firstFrame, const Palette &palette,
@@ -223,29 +246,28 @@ void MapPixels(const uint8_t *frame, size_t pixelCount, bool firstFrame, const P
 }
 
 LzwDictionary::LzwDictionary()
-    : tree(size_t(4096) * 256, 0)
+    : table(kSlots, 0)
 {
-    used.reserve(4096);
 }
 
 void LzwDictionary::add(uint32_t code, uint8_t value, uint16_t newCode)
 {
-    const uint32_t position = code * 256 + value;
-    tree[position] = newCode;
-    used.push_back(position);
+    const uint32_t key = code << 8 | value;
+    uint32_t slot = hash(key);
+    while (table[slot] != 0)
+        slot = (slot + 1) & kMask;
+    table[slot] = key << 12 | (newCode & 0xfffu);
 }
 
 void LzwDictionary::clear()
 {
-    for (const uint32_t position : used)
-        tree[position] = 0;
-    used.clear();
+    std::fill(table.begin(), table.end(), 0u);
 }
 
-void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDepth, CodeWriter &out,
+void CompressIndices(const uint8_t *indices, size_t count, int bitDepth, CodeWriter &out,
                      LzwDictionary *dictionary)
 {
-    if (pixelCount == 0)
+    if (count == 0)
         return;
     std::unique_ptr<LzwDictionary> own;
     if (!dictionary) {
@@ -261,8 +283,8 @@ void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDep
     int32_t current = -1;
 
     out.writeCode(clearCode, codeSize);
-    for (size_t i = 0; i < pixelCount; ++i) {
-        const uint8_t value = previousFrame[i * kPixelBytes + 3];
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t value = indices[i];
         if (current < 0) {
             current = value;
             continue;
@@ -412,33 +434,61 @@ bool GifWriter::begin(std::unique_ptr<ByteSink> sink, int width, int height, int
 
 bool GifWriter::writeFrame(const uint8_t *rgba, int width, int height, int delay, int bitDepth)
 {
+    QString reason;
+    if (!mapFrame(rgba, width, height, delay, mapped, &reason, bitDepth))
+        return fail(reason);
+    return writeMapped(mapped);
+}
+
+bool GifWriter::mapFrame(const uint8_t *rgba, int width, int height, int delay, MappedFrame &out, QString *reason,
+                         int bitDepth)
+{
+    const auto refuse = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
     if (!file)
-        return fail(tr("No GIF is being written."));
+        return refuse(tr("No GIF is being written."));
     if (width != this->width || height != this->height || !rgba)
-        return fail(tr("A frame of %1 x %2 pixels cannot go into a GIF of %3 x %4.")
-                        .arg(width)
-                        .arg(height)
-                        .arg(this->width)
-                        .arg(this->height));
+        return refuse(tr("A frame of %1 x %2 pixels cannot go into a GIF of %3 x %4.")
+                          .arg(width)
+                          .arg(height)
+                          .arg(this->width)
+                          .arg(this->height));
     if (bitDepth != kBitDepth)
-        return fail(tr("GIF frames are written with %1-bit colour indices, not %2.").arg(kBitDepth).arg(bitDepth));
-    if (!file->ok())
-        return fail(file->errorString());
+        return refuse(tr("GIF frames are written with %1-bit colour indices, not %2.").arg(kBitDepth).arg(bitDepth));
 
     const size_t pixelCount = size_t(width) * size_t(height);
     const bool first = firstFrame;
     const size_t changed = SelectChangedPixels(rgba, previousFrame.data(), pixelCount, first, working);
     firstFrame = false;
-    Palette palette;
-    BuildPalette(working.data(), changed, bitDepth, palette);
-    MapPixels(rgba, pixelCount, first, palette, previousFrame.data());
+    BuildPalette(working.data(), changed, bitDepth, out.palette);
+    MapPixels(rgba, pixelCount, first, out.palette, previousFrame.data());
+    out.indices.resize(pixelCount);
+    for (size_t i = 0; i < pixelCount; ++i)
+        out.indices[i] = previousFrame[i * kPixelBytes + 3];
+    out.delay = delay;
+    return true;
+}
 
-    WriteFrameHeader(*file, width, height, delay, palette);
-    file->put(uint8_t(bitDepth));  // LZW minimum code size
+bool GifWriter::writeMapped(const MappedFrame &frame)
+{
+    if (!file)
+        return fail(tr("No GIF is being written."));
+    if (frame.indices.size() != size_t(width) * size_t(height))
+        return fail(tr("A mapped frame of %1 pixels cannot go into a GIF of %2 x %3.")
+                        .arg(frame.indices.size())
+                        .arg(width)
+                        .arg(height));
+    if (!file->ok())
+        return fail(file->errorString());
+    WriteFrameHeader(*file, width, height, frame.delay, frame.palette);
+    file->put(uint8_t(frame.palette.bitDepth));  // LZW minimum code size
     BitPacker packer(*file);
     if (!dictionary)
         dictionary = std::make_unique<LzwDictionary>();
-    CompressIndices(previousFrame.data(), pixelCount, bitDepth, packer, dictionary.get());
+    CompressIndices(frame.indices.data(), frame.indices.size(), frame.palette.bitDepth, packer, dictionary.get());
     packer.finish();
     file->put(0);  // block terminator
     if (!file->ok())
@@ -458,6 +508,7 @@ bool GifWriter::end()
     previousFrame.shrink_to_fit();
     working.clear();
     working.shrink_to_fit();
+    mapped = MappedFrame();
     dictionary.reset();
     if (!written)
         return fail(reason);

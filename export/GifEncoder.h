@@ -72,29 +72,44 @@ public:
     virtual void writeCode(uint32_t code, int bits) = 0;
 };
 
-// The LZW dictionary as a code tree: for (code, value), the code of that
-// code's string followed by the value, 0 while not in the dictionary; 4096 x
-// 256 entries (2 MiB) for constant-time lookups. Emptying it clears only the
-// entries that were set, which is the same as zero-filling it.
+// The LZW dictionary: for (code, value), the code of that code's string
+// followed by the value, 0 while not in the dictionary. Kept as an
+// open-addressing hash table of 8192 slots (32 KiB, at most 3838 of them in
+// use between two clear codes) rather than a 4096 x 256 code tree: the same
+// answers, but the table stays in the processor's cache where the 2 MiB tree
+// missed it on most lookups.
 class LzwDictionary
 {
 public:
     LzwDictionary();
-    uint16_t find(uint32_t code, uint8_t value) const { return tree[size_t(code) * 256 + value]; }
+    uint16_t find(uint32_t code, uint8_t value) const
+    {
+        const uint32_t key = code << 8 | value;
+        for (uint32_t slot = hash(key);; slot = (slot + 1) & kMask) {
+            const uint32_t entry = table[slot];
+            if (entry == 0)
+                return 0;
+            if (entry >> 12 == key)
+                return uint16_t(entry & 0xfff);
+        }
+    }
+    // `newCode` (1 .. 4095) must not be in the dictionary for (code, value) yet.
     void add(uint32_t code, uint8_t value, uint16_t newCode);
     void clear();
 
 private:
-    std::vector<uint16_t> tree;
-    std::vector<uint32_t> used;  // positions set since the last clear
+    static constexpr uint32_t kSlots = 8192;
+    static constexpr uint32_t kMask = kSlots - 1;
+    static uint32_t hash(uint32_t key) { return (key * 2654435761u) >> 19; }
+
+    std::vector<uint32_t> table;  // key << 12 | code; 0 = empty (no code is 0)
 };
 
-// Compresses the indices held in the fourth byte of each of the `pixelCount`
-// pixels of `previousFrame` (at least one) with GIF's variable-width LZW:
+// Compresses `count` palette indices (at least one) with GIF's variable-width LZW:
 // clear code first, a dictionary reset with a clear code whenever the highest
 // assigned code reaches 4095, and the last code, a clear code and the end code
 // at the end. `dictionary`, when given, is reused (and left in any state).
-void CompressIndices(const uint8_t *previousFrame, size_t pixelCount, int bitDepth, CodeWriter &out,
+void CompressIndices(const uint8_t *indices, size_t count, int bitDepth, CodeWriter &out,
                      LzwDictionary *dictionary = nullptr);
 
 // Packs codes into bytes, least significant bit first, and writes them in
@@ -130,6 +145,14 @@ void WriteHeader(ByteSink &sink, int width, int height, int delay);
 // its image data follows.
 void WriteFrameHeader(ByteSink &sink, int width, int height, int delay, const Palette &palette);
 
+// A frame with its palette built and its pixels mapped, not yet compressed.
+struct MappedFrame
+{
+    Palette palette;
+    std::vector<uint8_t> indices;  // one per pixel, rows top to bottom
+    int delay = 0;
+};
+
 // Writer state of one file: Closed -> begin -> (writeFrame)* -> end -> Closed.
 // A failed write (full disk) makes writeFrame and end return false, with the
 // reason in errorString().
@@ -149,6 +172,16 @@ public:
     // the writer is not open, the size differs from begin's, `bitDepth` is not
     // 8, or the output failed.
     bool writeFrame(const uint8_t *rgba, int width, int height, int delay, int bitDepth = kBitDepth);
+    // writeFrame in two halves, so that a caller can compress one frame on
+    // one thread while the next is mapped on another: mapFrame builds the
+    // palette and the indices (and updates previousPixels()); writeMapped
+    // compresses and writes them. Each half is called in frame order, and
+    // the halves touch disjoint state, so one thread may run each. mapFrame
+    // fails (with the reason in `reason`, not in errorString()) for the
+    // cases writeFrame refuses before encoding.
+    bool mapFrame(const uint8_t *rgba, int width, int height, int delay, MappedFrame &out, QString *reason,
+                  int bitDepth = kBitDepth);
+    bool writeMapped(const MappedFrame &frame);
     // Writes the trailer and closes the file. False if the writer was not
     // open or any write failed.
     bool end();
@@ -168,6 +201,7 @@ private:
     int width = 0;
     int height = 0;
     std::vector<uint8_t> working;  // reused between frames
+    MappedFrame mapped;            // writeFrame's, reused between frames
     std::unique_ptr<LzwDictionary> dictionary;
     QString error;
 };

@@ -2,6 +2,7 @@
 // search, LZW, bit packing, container) and as a whole: files decoded by
 // FFmpeg's GIF decoder must show, pixel for pixel, what the encoder chose.
 
+#include "BoundedQueue.h"
 #include "ByteSink.h"
 #include "media/FileSizeLimit.h"
 #include "GifDecode.h"
@@ -11,7 +12,9 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <map>
 #include <random>
+#include <thread>
 
 using namespace gif;
 
@@ -83,6 +86,7 @@ private Q_SLOTS:
     void nearestEntry_matchesExhaustiveSearch();
     void onePixelImage_exactCodes();
     void dictionaryResetsAfter3838Strings();
+    void dictionaryAnswersAsAMap();
     void bitPacking_data();
     void bitPacking();
     void firstFrame_hasNoTransparency();
@@ -90,6 +94,7 @@ private Q_SLOTS:
     void roundTrip_decoderShowsWhatEncoderChose();
     void refusals();
     void fullDisk_reportsFailure();
+    void halvesOnTwoThreads_writeTheSameBytes();
 };
 
 void TestGifEncoder::header_data()
@@ -226,7 +231,8 @@ void TestGifEncoder::onePixelImage_exactCodes()
     QCOMPARE(writer.previousPixels(), std::vector<uint8_t>({12, 34, 56, 255}));
 
     CodeRecorder recorder;
-    CompressIndices(writer.previousPixels().data(), 1, 8, recorder);
+    const uint8_t index = writer.previousPixels()[3];
+    CompressIndices(&index, 1, 8, recorder);
     QCOMPARE(recorder.codes.size(), size_t(4));
     const uint32_t expected[4] = {256, 255, 256, 257};
     for (size_t i = 0; i < 4; ++i) {
@@ -250,11 +256,11 @@ void TestGifEncoder::dictionaryResetsAfter3838Strings()
     // Seeded random indices make a new string almost at every code.
     std::mt19937 random(5);
     const size_t count = 20000;
-    std::vector<uint8_t> previous(count * 4, 0);
-    for (size_t i = 0; i < count; ++i)
-        previous[i * 4 + 3] = uint8_t(random());
+    std::vector<uint8_t> indices(count);
+    for (uint8_t &index : indices)
+        index = uint8_t(random());
     CodeRecorder recorder;
-    CompressIndices(previous.data(), count, 8, recorder);
+    CompressIndices(indices.data(), count, 8, recorder);
     const std::vector<Code> &codes = recorder.codes;
     QCOMPARE(codes.front().code, 256u);
     size_t reset = 0;
@@ -272,6 +278,46 @@ void TestGifEncoder::dictionaryResetsAfter3838Strings()
     QCOMPARE(codes[1 + 255 + 512 + 1024].bits, 12);
     QCOMPARE(codes.back().code, 257u);
     QCOMPARE(codes.back().bits, 9);
+}
+
+void TestGifEncoder::dictionaryAnswersAsAMap()
+{
+    // Full loads (3838 strings between two clears), strings that share their
+    // code or their value, and clears in between, against a plain map.
+    std::mt19937 random(7);
+    LzwDictionary dictionary;
+    for (int round = 0; round < 4; ++round) {
+        std::map<std::pair<uint32_t, uint8_t>, uint16_t> expected;
+        uint16_t next = 258;
+        while (next < 4096) {
+            uint32_t code = 0;
+            uint8_t value = 0;
+            switch (round) {
+            case 0: code = random() % 4096; value = uint8_t(random()); break;
+            case 1: code = random() % 4096; value = 0; break;         // one value, many codes
+            case 2: code = 300; value = uint8_t(random()); break;      // one code, many values
+            default: code = next - 1; value = uint8_t(random() % 3); break;  // chains, as runs make them
+            }
+            if (expected.count({code, value}))
+                continue;
+            expected[{code, value}] = next;
+            dictionary.add(code, value, next);
+            ++next;
+            if (round == 2 && expected.size() == 256)
+                break;
+        }
+        for (const auto &[key, code] : expected)
+            QCOMPARE(dictionary.find(key.first, key.second), code);
+        for (int probe = 0; probe < 20000; ++probe) {
+            const uint32_t code = random() % 4096;
+            const uint8_t value = uint8_t(random());
+            const auto found = expected.find({code, value});
+            QCOMPARE(dictionary.find(code, value), found == expected.end() ? uint16_t(0) : found->second);
+        }
+        dictionary.clear();
+        for (const auto &[key, code] : expected)
+            QCOMPARE(dictionary.find(key.first, key.second), uint16_t(0));
+    }
 }
 
 void TestGifEncoder::bitPacking_data()
@@ -429,6 +475,63 @@ void TestGifEncoder::fullDisk_reportsFailure()
     // frame or the end says so, and the end never calls the file complete.
     QVERIFY(!ended);
     QVERIFY2(reason.contains(QStringLiteral("full.gif")), qPrintable(reason));
+}
+
+void TestGifEncoder::halvesOnTwoThreads_writeTheSameBytes()
+{
+    // Mapping on one thread and compressing on another, as the export does,
+    // writes the bytes writeFrame writes: moving blocks, a repeated frame
+    // (fully transparent) and noise with several dictionary resets.
+    const int width = 150;
+    const int height = 90;
+    std::vector<std::vector<uint8_t>> frames;
+    for (int t = 0; t < 7; ++t)
+        frames.push_back(testFrame(width, height, t == 3 ? 2 : t, unsigned(t == 3 ? 2 : t), t == 5));
+
+    auto wholeSink = std::make_unique<MemoryByteSink>();
+    const MemoryByteSink *whole = wholeSink.get();
+    GifWriter reference;
+    QVERIFY(reference.begin(std::move(wholeSink), width, height, 4));
+    for (const auto &frame : frames)
+        QVERIFY(reference.writeFrame(frame.data(), width, height, 4));
+    QVERIFY(reference.end());
+
+    auto halvesSink = std::make_unique<MemoryByteSink>();
+    const MemoryByteSink *halves = halvesSink.get();
+    GifWriter writer;
+    QVERIFY(writer.begin(std::move(halvesSink), width, height, 4));
+    BoundedQueue<MappedFrame> mapped(2);
+    int written = 0;
+    std::thread compressor([&] {
+        while (std::optional<MappedFrame> frame = mapped.pop())
+            written += writer.writeMapped(*frame) ? 1 : 0;
+    });
+    QString reason;
+    for (const auto &frame : frames) {
+        MappedFrame next;
+        QVERIFY2(writer.mapFrame(frame.data(), width, height, 4, next, &reason), qPrintable(reason));
+        QCOMPARE(next.indices.size(), size_t(width * height));
+        mapped.push(std::move(next));
+    }
+    mapped.close();
+    compressor.join();
+    QCOMPARE(written, int(frames.size()));
+    QVERIFY(writer.end());
+    QVERIFY(halves->bytes() == whole->bytes());
+
+    // The halves refuse what writeFrame refuses.
+    GifWriter closed;
+    MappedFrame frame;
+    QVERIFY(!closed.mapFrame(frames[0].data(), width, height, 4, frame, &reason));
+    QVERIFY(!reason.isEmpty());
+    QVERIFY(!closed.writeMapped(frame));
+    GifWriter open;
+    QVERIFY(open.begin(std::make_unique<MemoryByteSink>(), width, height, 4));
+    QVERIFY(!open.mapFrame(frames[0].data(), width, height - 1, 4, frame, &reason));
+    QVERIFY(reason.contains(QString::number(height - 1)));
+    frame.indices.assign(10, 1);
+    QVERIFY(!open.writeMapped(frame));  // indices of another size
+    QVERIFY(open.end());
 }
 
 QTEST_GUILESS_MAIN(TestGifEncoder)
