@@ -156,6 +156,7 @@ struct FFGrabber::Impl
 {
     FormatContextPtr format;
     CodecContextPtr codec;
+    int decodingThreads = 0;  // the thread count `codec` was opened with
     FramePtr picture;  // the decoder's output, reused for every picture
     PacketPtr packet;  // the demuxer's output, reused for every packet
     ScalerPtr scaler;
@@ -211,7 +212,8 @@ struct FFGrabber::Impl
     std::vector<cv::Mat> outputs;  // conversion targets, reused when nobody else holds them
     size_t nextOutput = 0;         // the one replaced when all are held
 
-    void open(const QString &path);
+    void open(const QString &path, int threads);
+    CodecContextPtr openDecoder(int threads, QString *reason) const;
     void reset();
     bool probeVariableRate();
     bool rewind();
@@ -235,7 +237,7 @@ struct FFGrabber::Impl
     void trimCache(int64_t centre);
 };
 
-void FFGrabber::Impl::open(const QString &path)
+void FFGrabber::Impl::open(const QString &path, int threads)
 {
     RetainFrameMemory();
     const QByteArray localPath = QFile::encodeName(path);
@@ -294,28 +296,9 @@ void FFGrabber::Impl::open(const QString &path)
     }
     frameCount = int32_t(std::clamp<int64_t>(count, 0, std::numeric_limits<int32_t>::max()));
 
-    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-    if (!decoder) {
-        std::fprintf(stderr, "Unsupported codec!\n");
-        error = tr("%1: no decoder for its video codec (%2).")
-                    .arg(shownPath, QString::fromLatin1(avcodec_get_name(stream->codecpar->codec_id)));
+    CodecContextPtr context = openDecoder(threads, &error);
+    if (!context)
         return;
-    }
-    CodecContextPtr context(avcodec_alloc_context3(decoder));
-    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0) {
-        error = tr("%1: the decoder cannot be set up.").arg(shownPath);
-        return;
-    }
-    context->pkt_timebase = timeBase;
-    // Frame threads wait for the pictures they refer to; with about twice as
-    // many threads as cores the cores stay busy (on two cores, six threads
-    // seek 15 % faster than FFmpeg's default of three).
-    context->thread_count = std::clamp(2 * int(std::thread::hardware_concurrency()) + 2, 4, 16);
-    if (const int result = avcodec_open2(context.get(), decoder, nullptr); result < 0) {
-        error = tr("%1: the %2 decoder cannot be opened: %3.")
-                    .arg(shownPath, QString::fromLatin1(decoder->name), errorText(result));
-        return;
-    }
     picture.reset(av_frame_alloc());
     packet.reset(av_packet_alloc());
     if (!picture || !packet) {
@@ -323,6 +306,7 @@ void FFGrabber::Impl::open(const QString &path)
         return;
     }
     codec = std::move(context);
+    decodingThreads = threads;
     capacity = cacheCapacity(codec->width, codec->height);
 
     // The frame times, from the packets alone (no decoding), then back to
@@ -412,6 +396,32 @@ bool FFGrabber::Impl::rewind()
     lastDecoded = -1;
     picturesSinceRestart = 0;
     return true;
+}
+
+// A decoder for the video stream with `threads` frame threads; null, with
+// the reason in `reason`, when there is none or it cannot be opened.
+CodecContextPtr FFGrabber::Impl::openDecoder(int threads, QString *reason) const
+{
+    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!decoder) {
+        std::fprintf(stderr, "Unsupported codec!\n");
+        *reason = tr("%1: no decoder for its video codec (%2).")
+                    .arg(shownPath, QString::fromLatin1(avcodec_get_name(stream->codecpar->codec_id)));
+        return nullptr;
+    }
+    CodecContextPtr context(avcodec_alloc_context3(decoder));
+    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0) {
+        *reason = tr("%1: the decoder cannot be set up.").arg(shownPath);
+        return nullptr;
+    }
+    context->pkt_timebase = timeBase;
+    context->thread_count = threads;
+    if (const int result = avcodec_open2(context.get(), decoder, nullptr); result < 0) {
+        *reason = tr("%1: the %2 decoder cannot be opened: %3.")
+                    .arg(shownPath, QString::fromLatin1(decoder->name), errorText(result));
+        return nullptr;
+    }
+    return context;
 }
 
 void FFGrabber::Impl::reset()
@@ -752,10 +762,10 @@ void FFGrabber::Impl::trimCache(int64_t centre)
     }
 }
 
-FFGrabber::FFGrabber(const QString &path)
+FFGrabber::FFGrabber(const QString &path, int decodingThreads)
     : d(std::make_unique<Impl>())
 {
-    d->open(path);
+    d->open(path, decodingThreads > 0 ? decodingThreads : defaultDecodingThreads());
 }
 
 FFGrabber::~FFGrabber() = default;
@@ -901,5 +911,36 @@ size_t FFGrabber::setCacheLimit(size_t frames)
     const size_t previous = d->capacity;
     d->capacity = std::min(frames, cacheCapacity(d->codec->width, d->codec->height));
     d->trimCache(d->wanted);
+    return previous;
+}
+
+int FFGrabber::defaultDecodingThreads()
+{
+    // Frame threads wait for the pictures they refer to; with about twice as
+    // many threads as cores the cores stay busy (on two cores, six threads
+    // seek 15 % faster than FFmpeg's default of three).
+    return std::clamp(2 * int(std::thread::hardware_concurrency()) + 2, 4, 16);
+}
+
+int FFGrabber::setDecodingThreads(int threads)
+{
+    if (!d->codec)
+        return 0;
+    const int previous = d->decodingThreads;
+    threads = threads > 0 ? threads : defaultDecodingThreads();
+    if (threads == previous)
+        return previous;
+    QString reason;
+    CodecContextPtr context = d->openDecoder(threads, &reason);
+    if (!context)
+        return previous;
+    // Cached pictures hold their own references and stay valid; the new
+    // decoder starts with nothing, so the next read seeks.
+    d->codec = std::move(context);
+    d->decodingThreads = threads;
+    d->primed = false;
+    d->lastDecoded = -1;
+    d->inputEnded = false;
+    d->decoderEnded = false;
     return previous;
 }

@@ -27,7 +27,8 @@
 class FFGrabber : public FrameGrabber
 {
 public:
-    explicit FFGrabber(const QString &path);
+    // `decodingThreads` as for setDecodingThreads (0: the default).
+    explicit FFGrabber(const QString &path, int decodingThreads = 0);
     ~FFGrabber() override;
 
     FrameSize getSize() override;
@@ -64,6 +65,16 @@ public:
     // A reader that only goes forward, as an export does, needs none: 0
     // keeps no frame. Returns the bound it replaces (0 when not open).
     size_t setCacheLimit(size_t frames);
+    // Decodes with `threads` frame threads from now on (0: the default,
+    // about twice the cores, which keeps the cores busy while stepping).
+    // When other threads already keep every core busy, as an export's do,
+    // one thread decodes the same frames with a fifth less work, and opens
+    // in a fraction of the time (no per-thread buffers to set up). The
+    // decoder is opened again: the next read seeks. Returns the count it
+    // replaces (0 when not open); a decoder that cannot be opened again keeps
+    // the old one.
+    int setDecodingThreads(int threads);
+    static int defaultDecodingThreads();
 
 private:
     struct Impl;

@@ -4,7 +4,8 @@
 #include "FFGrabber.h"
 #include "ImageGrabber.h"
 
-std::unique_ptr<FrameGrabber> CreateFrameSource(const QString &path, FrameSourceKind kind, bool useFfmpeg)
+std::unique_ptr<FrameGrabber> CreateFrameSource(const QString &path, FrameSourceKind kind, bool useFfmpeg,
+                                                FrameSourceUse use)
 {
     if (kind == FrameSourceKind::Automatic) {
         if (path.endsWith(QLatin1String(".jpg")) || path.endsWith(QLatin1String(".png")))
@@ -16,7 +17,7 @@ std::unique_ptr<FrameGrabber> CreateFrameSource(const QString &path, FrameSource
     case FrameSourceKind::Images:
         return std::make_unique<ImageGrabber>(path.toUtf8().toStdString());
     case FrameSourceKind::Ffmpeg:
-        return std::make_unique<FFGrabber>(path);
+        return std::make_unique<FFGrabber>(path, use == FrameSourceUse::ReadingThrough ? 1 : 0);
     case FrameSourceKind::Capture:
     case FrameSourceKind::Automatic:
         break;

@@ -109,6 +109,46 @@ private Q_SLOTS:
                 QCOMPARE(readNext(fresh), target + 1);
         }
     }
+    // Reading on one thread (as exports do) gives the same pictures, and a
+    // switch in mid-read goes on where the read was.
+    void decodingThreadsChangeNoPicture_data() { addClipRows(); }
+    void decodingThreadsChangeNoPicture()
+    {
+        QFETCH(QString, file);
+        std::vector<cv::Mat> inOrder(kClipFrames);
+        FFGrabber sequential(testmedia::clipPath(file));
+        for (cv::Mat &image : inOrder)
+            sequential >> image;
+
+        FFGrabber single(testmedia::clipPath(file), 1);
+        for (int i = 0; i < kClipFrames; ++i) {
+            cv::Mat image;
+            single >> image;
+            QCOMPARE(cv::norm(image, inOrder[size_t(i)], cv::NORM_INF), 0.0);
+        }
+
+        FFGrabber switching(testmedia::clipPath(file));
+        const int switchAt = kClipFrames / 3;
+        const auto readOn = [&](int from, int to) {
+            for (int i = from; i < to; ++i) {
+                cv::Mat image;
+                switching >> image;
+                if (switching.getPosition() != i + 1 || image.empty()
+                    || cv::norm(image, inOrder[size_t(i)], cv::NORM_INF) != 0.0)
+                    return i;
+            }
+            return -1;
+        };
+        QCOMPARE(readOn(0, switchAt), -1);
+        QCOMPARE(switching.setDecodingThreads(1), FFGrabber::defaultDecodingThreads());
+        QCOMPARE(switching.setDecodingThreads(1), 1);  // no change, no new decoder
+        QCOMPARE(readOn(switchAt, 2 * switchAt), -1);
+        QCOMPARE(switching.setDecodingThreads(0), 1);
+        QCOMPARE(readOn(2 * switchAt, kClipFrames), -1);
+        switching.seek(3);
+        QCOMPARE(readOn(3, 6), -1);
+    }
+
     void stepsLikeTheWindow_data() { addClipRows(); }
     // The window stands just after the frame on display: one frame back is
     // skip(-2), ten forward skip(9). Frames served from the cache are the very
