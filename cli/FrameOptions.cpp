@@ -129,7 +129,8 @@ QString parseOptions(const QStringList &args, const QStringList &allowed, FrameO
     return QString();
 }
 
-std::unique_ptr<FrameGrabber> openSource(const QString &path, FrameSourceKind kind, QString *error)
+std::unique_ptr<FrameGrabber> openSource(const QString &path, FrameSourceKind kind, QString *error,
+                                         FrameSourceUse use)
 {
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -140,7 +141,7 @@ std::unique_ptr<FrameGrabber> openSource(const QString &path, FrameSourceKind ki
         *error = QStringLiteral("cannot open \"%1\": not a file").arg(path);
         return nullptr;
     }
-    std::unique_ptr<FrameGrabber> source = CreateFrameSource(path, kind);
+    std::unique_ptr<FrameGrabber> source = CreateFrameSource(path, kind, false, use);
     if (!source->isOpen()) {
         // The source's sentence names the file; the fallback only guards a source that gives none.
         *error = source->errorString();

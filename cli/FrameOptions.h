@@ -51,7 +51,8 @@ QString parseOptions(const QStringList &args, const QStringList &allowed, FrameO
 
 // The source for `path`, or null with the reason in `error` when the file is
 // missing or the source cannot open it or finds no frame in it.
-std::unique_ptr<FrameGrabber> openSource(const QString &path, FrameSourceKind kind, QString *error);
+std::unique_ptr<FrameGrabber> openSource(const QString &path, FrameSourceKind kind, QString *error,
+                                         FrameSourceUse use = FrameSourceUse::Stepping);
 
 // Why frame `index` (0-based) cannot be asked of `source`, or empty when it
 // can. Past a known count the sources clamp to the last frame, so such an

@@ -44,7 +44,7 @@ int runGif(const QStringList &args)
 
     const QString path = options.positionals.at(0);
     QString openError;
-    const auto source = openSource(path, options.source, &openError);
+    const auto source = openSource(path, options.source, &openError, FrameSourceUse::ReadingThrough);
     if (!source)
         return failure(openError);
     if (const QString reason = indexOutOfRange(*source, options.start, path); !reason.isEmpty())

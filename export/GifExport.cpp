@@ -1,13 +1,18 @@
 #include "GifExport.h"
 
+#include "BoundedQueue.h"
 #include "GifEncoder.h"
-#include "NoFrameCache.h"
+#include "ForwardReading.h"
 
 #include <QCoreApplication>
 
 #include <opencv2/imgproc.hpp>
 
-#include <future>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -35,6 +40,139 @@ cv::Mat readWrapping(FrameGrabber &source, int index, QString *error)
     *error = reason.isEmpty() ? tr("Frame %1 cannot be read.").arg(index + 1) : reason;
     return {};
 }
+
+// The stages after reading, each on a thread of its own: while the reading
+// thread reads frame i, one scales frame i - 1, one maps frame i - 2 onto its
+// palette and one compresses and writes frame i - 3. Short queues between
+// them keep both cores busy when a stage is slow on a frame, and keep memory
+// flat in the number of frames.
+class GifStages
+{
+public:
+    GifStages(gif::GifWriter &writer, int delay)
+        : writer(writer)
+        , delay(delay)
+    {
+    }
+    ~GifStages() { finish(nullptr); }
+    GifStages(const GifStages &) = delete;
+    GifStages &operator=(const GifStages &) = delete;
+
+    void start(int width, int height)
+    {
+        this->width = width;
+        this->height = height;
+        scaler = std::thread([this] { scale(); });
+        mapper = std::thread([this] { map(); });
+        compressor = std::thread([this] { compressAndWrite(); });
+    }
+
+    // False once a later stage failed: reading may stop.
+    bool push(const cv::Mat &processed, int number) { return processedFrames.push({processed, number}); }
+
+    // Lets the stages write what they hold and waits for them; the first
+    // failure of a stage, if any.
+    QString finish(int *framesWritten)
+    {
+        processedFrames.close();
+        if (scaler.joinable())
+            scaler.join();
+        scaledFrames.close();
+        if (mapper.joinable())
+            mapper.join();
+        mappedFrames.close();
+        if (compressor.joinable())
+            compressor.join();
+        if (framesWritten)
+            *framesWritten = written;
+        const std::lock_guard<std::mutex> lock(errorMutex);
+        return error;
+    }
+
+private:
+    struct Frame
+    {
+        cv::Mat image;
+        int number = 0;  // 1-based, for messages
+    };
+
+    void fail(const QString &reason)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(errorMutex);
+            if (error.isEmpty())
+                error = reason;
+        }
+        processedFrames.abort();
+        scaledFrames.abort();
+        mappedFrames.abort();
+    }
+
+    // Processed BGR (or grey) frames to RGBA at the GIF's size.
+    void scale()
+    {
+        cv::Mat scaled;
+        while (std::optional<Frame> next = processedFrames.pop()) {
+            Frame rgba{cv::Mat(), next->number};
+            try {
+                const cv::Mat *image = &next->image;
+                if (image->cols != width || image->rows != height) {
+                    cv::resize(*image, scaled, cv::Size(width, height), 0, 0, cv::INTER_CUBIC);
+                    image = &scaled;
+                }
+                cv::cvtColor(*image, rgba.image, image->channels() == 1 ? cv::COLOR_GRAY2RGBA : cv::COLOR_BGR2RGBA);
+            } catch (const cv::Exception &e) {
+                return fail(tr("Frame %1 cannot be scaled: %2").arg(next->number).arg(QString::fromStdString(e.msg)));
+            }
+            next->image.release();  // back to the source for reuse
+            if (!scaledFrames.push(std::move(rgba)))
+                return;
+        }
+    }
+
+    void map()
+    {
+        while (std::optional<Frame> next = scaledFrames.pop()) {
+            gif::MappedFrame mapped;
+            QString reason;
+            try {
+                if (!writer.mapFrame(next->image.data, width, height, delay, mapped, &reason))
+                    return fail(reason);
+            } catch (const std::exception &e) {
+                return fail(tr("Frame %1 cannot be encoded: %2").arg(next->number).arg(QString::fromLocal8Bit(e.what())));
+            }
+            if (!mappedFrames.push(std::move(mapped)))
+                return;
+        }
+    }
+
+    void compressAndWrite()
+    {
+        while (std::optional<gif::MappedFrame> next = mappedFrames.pop()) {
+            try {
+                if (!writer.writeMapped(*next))
+                    return fail(writer.errorString());
+            } catch (const std::exception &e) {
+                return fail(tr("The GIF cannot be written: %1").arg(QString::fromLocal8Bit(e.what())));
+            }
+            ++written;
+        }
+    }
+
+    gif::GifWriter &writer;
+    const int delay;
+    int width = 0;
+    int height = 0;
+    BoundedQueue<Frame> processedFrames{2};
+    BoundedQueue<Frame> scaledFrames{2};
+    BoundedQueue<gif::MappedFrame> mappedFrames{2};
+    std::thread scaler;
+    std::thread mapper;
+    std::thread compressor;
+    std::atomic<int> written{0};
+    std::mutex errorMutex;
+    QString error;
+};
 
 }  // namespace
 
@@ -64,45 +202,8 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
         return result;
     }
     gif::GifWriter writer;
-    // Three stages on three threads: frame i is read and processed here while
-    // frame i - 1 is scaled and frame i - 2 encoded. Two RGBA buffers take
-    // turns, so memory stays flat in the number of frames.
-    cv::Mat scaled;
-    cv::Mat rgba[2];
-    QString scaleError;
-    std::future<bool> scaling;   // into rgba[slot of its frame]
-    std::future<bool> encoding;
-    int scalingSlot = 0;
-    // Waits for the frame being encoded; false (with the reason) if it failed.
-    const auto encoded = [&]() {
-        if (!encoding.valid())
-            return true;
-        if (encoding.get()) {
-            ++result.framesWritten;
-            return true;
-        }
-        if (result.error.isEmpty())
-            result.error = writer.errorString();
-        return false;
-    };
-    // Waits for the frame being scaled and hands it to the encoder.
-    const auto scaledAndQueued = [&]() {
-        if (!scaling.valid())
-            return true;
-        if (!scaling.get()) {
-            if (result.error.isEmpty())
-                result.error = scaleError;
-            return false;
-        }
-        if (!encoded())
-            return false;
-        const cv::Mat &image = rgba[scalingSlot];
-        encoding = std::async(std::launch::async, [&writer, &image, &result, &settings] {
-            return writer.writeFrame(image.data, result.width, result.height, settings.delay);
-        });
-        return true;
-    };
-    const NoFrameCache noCache(source);
+    GifStages stages(writer, settings.delay);
+    const ForwardReading reading(source, ForwardReading::Decoding::OneThread);
     source.seek(startIndex);
     for (int i = 0; i < settings.frameCount; ++i) {
         QString error;
@@ -113,9 +214,6 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
             if (processed.empty() && error.isEmpty())
                 error = tr("Frame %1 cannot be processed.").arg(startIndex + i + 1);
         }
-        // Also frees the buffer this frame is scaled into (its last encoding is done).
-        if (!scaledAndQueued())
-            break;
         if (!processed.empty() && !writer.isOpen()) {
             result.width = settings.width;
             result.height = GifHeightFor(settings.width, processed.cols, processed.rows);
@@ -126,6 +224,8 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
                             .arg(processed.rows);
             else if (!writer.begin(path, result.width, result.height, settings.delay))
                 error = writer.errorString();
+            else
+                stages.start(result.width, result.height);
         }
         if (!error.isEmpty()) {
             result.error = error;
@@ -133,29 +233,17 @@ GifExportResult ExportAnimatedGif(FrameGrabber &source, int startIndex, const Fr
         }
         // `processed` keeps its pixels (the sources hand out a new image
         // while one is still held) until the scaler is done with them.
-        scalingSlot = i % 2;
-        const int number = startIndex + i + 1;
-        scaling = std::async(std::launch::async, [&, processed, number, slot = scalingSlot] {
-            try {
-                const cv::Mat *frame = &processed;
-                if (processed.cols != result.width || processed.rows != result.height) {
-                    cv::resize(processed, scaled, cv::Size(result.width, result.height), 0, 0, cv::INTER_CUBIC);
-                    frame = &scaled;
-                }
-                cv::cvtColor(*frame, rgba[slot], frame->channels() == 1 ? cv::COLOR_GRAY2RGBA : cv::COLOR_BGR2RGBA);
-                return true;
-            } catch (const cv::Exception &e) {
-                scaleError = tr("Frame %1 cannot be scaled: %2").arg(number).arg(QString::fromStdString(e.msg));
-                return false;
-            }
-        });
+        if (!stages.push(processed, startIndex + i + 1))
+            break;  // a later stage failed
         if (progress && !progress(i + 1, settings.frameCount)) {
             result.cancelled = i + 1 < settings.frameCount;
             break;
         }
     }
-    scaledAndQueued();
-    encoded();
+    // What was read is still written, also after a cancel.
+    const QString stageError = stages.finish(&result.framesWritten);
+    if (result.error.isEmpty())
+        result.error = stageError;
     if (writer.isOpen() && !writer.end() && result.error.isEmpty())
         result.error = writer.errorString();
     return result;

@@ -1,6 +1,6 @@
 #include "VideoExport.h"
 
-#include "NoFrameCache.h"
+#include "ForwardReading.h"
 
 #include "FFGrabber.h"
 
@@ -185,9 +185,9 @@ ExportResult exportVideo(FrameGrabber &source, const FramePipeline &pipeline, co
     };
 
     // A reversed export seeks to every frame: there the cache saves decoding.
-    std::optional<NoFrameCache> noCache;
+    std::optional<ForwardReading> forward;
     if (!settings.reverse)
-        noCache.emplace(source);
+        forward.emplace(source);
 
     cv::Mat raw;
     cv::Mat scaledFrame;

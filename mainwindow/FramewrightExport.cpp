@@ -33,8 +33,8 @@ constexpr int kExportMessageMs = 10000;
 
 std::unique_ptr<FrameGrabber> Framewright::OpenExportSource()
 {
-    std::unique_ptr<FrameGrabber> source =
-        CreateFrameSource(videoPath, FrameSourceKind::Automatic, ui->ffgrabberCheck->isChecked());
+    std::unique_ptr<FrameGrabber> source = CreateFrameSource(videoPath, FrameSourceKind::Automatic,
+                                                             ui->ffgrabberCheck->isChecked(), FrameSourceUse::ReadingThrough);
     if (!source->isOpen()) {
         const QString reason = source->errorString();
         ShowNotice(reason.isEmpty() ? tr("%1 cannot be opened for the export.").arg(QDir::toNativeSeparators(videoPath))
