@@ -7,6 +7,7 @@ FRAMEWRIGHT_PACKAGES=(
     fonts-dejavu-core
     libopencv-dev libopencv-contrib-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+    libtesseract-dev tesseract-ocr-eng
     ffmpeg
     xvfb xauth libx11-dev libxtst-dev
 )
