@@ -48,6 +48,12 @@ const char kUsage[] =
     "      mark or its split K, from FILE.splits.txt (S and K from 1), in reverse\n"
     "      with --reverse. --size: 0 unchanged, 1 half, 2 quarter, 3/4/5 1200/800/480\n"
     "      wide, 6 800 high (odd sides lose a pixel). Prints frames=, size=, codec=, fps=.\n"
+    "  framewright-cli ocr FILE INDEX [--select X,Y,W,H] [--source ...] [--rotate ...]\n"
+    "                  [--crop ...] [--brightness ...] [--enhance ...] [--upsample ...]\n"
+    "      Prints the text Tesseract reads in frame INDEX (0-based) after processing,\n"
+    "      on one line: in the part --select gives (fractions of the processed\n"
+    "      frame, as drawn in the window; W or H 0: the whole frame), else the whole\n"
+    "      processed frame (--crop picks a part of the video first).\n"
     "  framewright-cli --help | --version\n";
 
 void writeOut(const QString &text)

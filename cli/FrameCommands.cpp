@@ -185,28 +185,14 @@ int runFrame(const QStringList &args)
     if (options.output.isEmpty())
         return usageError(QStringLiteral("frame needs -o OUT.png"));
 
-    const QString path = options.positionals.at(0);
-    QString openError;
-    const auto source = openSource(path, options.source, &openError);
-    if (!source)
-        return failure(openError);
-    if (const QString reason = indexOutOfRange(*source, *index, path); !reason.isEmpty())
-        return failure(reason);
-    source->seek(*index);
-    cv::Mat raw;
-    *source >> raw;
-    if (const QString reason = readFailure(*source, *index, path, raw); !reason.isEmpty())
-        return failure(reason);
-
-    FramePipeline pipeline;
-    pipeline.loadModels(FramePipeline::modelDirectories());
-    QString pipelineError;
-    const cv::Mat processed = pipeline.process(raw, options.pipeline, &pipelineError);
+    QString readError;
+    int32_t position = 0;
+    const cv::Mat processed = readProcessedFrame(options.positionals.at(0), *index, options, &readError, &position);
     if (processed.empty())
-        return failure(QStringLiteral("processing failed: %1").arg(pipelineError));
+        return failure(readError);
     if (!writePng(options.output, processed))
         return failure(QStringLiteral("cannot write \"%1\"").arg(options.output));
-    writeOut(QStringLiteral("position=%1\n").arg(source->getPosition()));
+    writeOut(QStringLiteral("position=%1\n").arg(position));
     return kExitOk;
 }
 

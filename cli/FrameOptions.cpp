@@ -173,6 +173,30 @@ QString readFailure(const FrameGrabber &source, int64_t index, const QString &pa
     return reason.isEmpty() ? QStringLiteral("frame %1 of \"%2\" cannot be read").arg(index).arg(path) : reason;
 }
 
+cv::Mat readProcessedFrame(const QString &path, int index, const FrameOptions &options, QString *error,
+                           int32_t *position)
+{
+    const auto source = openSource(path, options.source, error);
+    if (!source)
+        return {};
+    if (*error = indexOutOfRange(*source, index, path); !error->isEmpty())
+        return {};
+    source->seek(index);
+    cv::Mat raw;
+    *source >> raw;
+    if (*error = readFailure(*source, index, path, raw); !error->isEmpty())
+        return {};
+    if (position)
+        *position = source->getPosition();
+    FramePipeline pipeline;
+    pipeline.loadModels(FramePipeline::modelDirectories());
+    QString pipelineError;
+    const cv::Mat processed = pipeline.process(raw, options.pipeline, &pipelineError);
+    if (processed.empty())
+        *error = QStringLiteral("processing failed: %1").arg(pipelineError);
+    return processed;
+}
+
 std::optional<SplitsFileContent> readSplitsBeside(const QString &path, const QString &missing, QString *error)
 {
     const QString splitsPath = SplitsPathFor(path);

@@ -66,6 +66,13 @@ QString readFailure(const FrameGrabber &source, int64_t index, const QString &pa
 
 // The splits file beside the video at `path`, or nullopt with the reason in
 // `error` when there is none ("no `missing` for ...") or it cannot be read.
+// Frame `index` (0-based) of `path`, processed with `options.pipeline` (the
+// super-resolution models loaded as the window loads them); empty with the
+// reason in `error` when the file, the frame or the processing fails.
+// `position`, when given, gets the source's position after the read.
+cv::Mat readProcessedFrame(const QString &path, int index, const FrameOptions &options, QString *error,
+                           int32_t *position = nullptr);
+
 std::optional<SplitsFileContent> readSplitsBeside(const QString &path, const QString &missing, QString *error);
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 //   framewright-cli probe | frame | frames ...   (frame sources, see the usage text)
 //   framewright-cli gif ...                      (animated GIF export)
 //   framewright-cli export FILE -o OUT.mp4 ...   (MP4 video export, see the usage text)
+//   framewright-cli ocr FILE INDEX ...           (text recognition of a frame)
 //
 // Input comes from FILE, or standard input when FILE is absent or "-", as
 // UTF-8. Output is UTF-8 on standard output. Exit codes: 0 success, 1 an
@@ -18,6 +19,7 @@
 #include "ExportCommand.h"
 #include "FrameCommands.h"
 #include "GifCommand.h"
+#include "OcrCommand.h"
 #include "SolveDatabase.h"
 #include "SolveList.h"
 #include "SolveTables.h"
@@ -238,5 +240,7 @@ int main(int argc, char *argv[])
         return runGif(args);
     if (command == QLatin1String("export"))
         return runExport(args);
+    if (command == QLatin1String("ocr"))
+        return runOcr(args);
     return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
 }
