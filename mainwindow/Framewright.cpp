@@ -12,6 +12,7 @@
 #include "FramePipeline.h"
 #include "KeyBindings.h"
 #include "KeyStrokes.h"
+#include "OcrRunner.h"
 #include "PlaybackClock.h"
 #include "SettingsStore.h"
 #include "SolveModel.h"
@@ -86,6 +87,7 @@ Framewright::~Framewright()
 {
     SaveOnShutdown();
     player->setSource(nullptr);
+    ocr.reset();  // waits for a recognition still running, then ends the engine
     WriteSettings();
     // The base destructor hides and deletes the widgets after the members
     // (the form, the player, the model) are gone, and that still emits

@@ -14,6 +14,7 @@ class VideoExportDialog;
 class DBAnalyser;
 class FrameCursor;
 class KeyPressTracker;
+class OcrRunner;
 class QDragEnterEvent;
 class QDropEvent;
 class QKeyEvent;
@@ -98,6 +99,9 @@ public Q_SLOTS:
     void on_actionExport_triggered();
     void on_actionExport_Animated_Gif_triggered();
     void on_actionSave_Screenshot_to_Clipboard_triggered();
+    // Reads the text inside the selection (the whole frame without one) on a
+    // worker thread; the text goes to the clipboard with the overlay "OCR".
+    void on_actionOCR_from_selection_triggered();
 
 public:
     // Shows the marks of `model` in the title: a trailing "*" while unsaved.
@@ -192,6 +196,8 @@ private:
     std::unique_ptr<VideoExportDialog> videoExportDialog;
     // A top-level window of its own: a loaded database stays loaded while the program runs.
     std::unique_ptr<DBAnalyser> dbAnalyser;
+    // Text recognition with `ocrEngine`, created on the first use.
+    std::unique_ptr<OcrRunner> ocr;
     // Absolute, canonical path of the open video (empty before the first open).
     QString videoPath;
     // The frame source and the position in it: grabber, currentFrame,
