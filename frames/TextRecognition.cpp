@@ -1,13 +1,13 @@
 #include "TextRecognition.h"
 
+#include "FramePipeline.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
 #include <tesseract/baseapi.h>
 
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -40,13 +40,8 @@ cv::Mat SelectionImage(const cv::Mat &processed, const QRectF &selection)
         return {};
     if (!(selection.width() > 0.0) || !(selection.height() > 0.0))
         return processed;
-    const auto truncated = [](double fraction, int size) {
-        return int(std::clamp(fraction * size, -1e9, 1e9));
-    };
-    const cv::Rect wanted(truncated(selection.x(), processed.cols), truncated(selection.y(), processed.rows),
-                          truncated(selection.width(), processed.cols), truncated(selection.height(), processed.rows));
-    const cv::Rect inside = wanted & cv::Rect(0, 0, processed.cols, processed.rows);
-    if (inside.width <= 0 || inside.height <= 0)
+    const cv::Rect inside = cropPixelRect(processed.size(), selection);
+    if (inside.empty())
         return {};
     return processed(inside).clone();
 }
