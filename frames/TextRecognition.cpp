@@ -60,6 +60,11 @@ QStringList TextRecognizer::searchedLocations(const QString &applicationDir)
             QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/tessdata")), tesseractsOwnLocation()};
 }
 
+QByteArray TextRecognizer::engineVersion()
+{
+    return QByteArray(tesseract::TessBaseAPI::Version());
+}
+
 bool TextRecognizer::start(const QString &applicationDir, QString *error)
 {
     if (started)

@@ -39,6 +39,8 @@ public:
     // The folders holding language data that are tried, in order, each
     // named as the user should read it; the last one is Tesseract's own.
     static QStringList searchedLocations(const QString &applicationDir);
+    // The version of the Tesseract library in use.
+    static QByteArray engineVersion();
 
     // Starts the engine unless it runs. False, with the reason naming where
     // it looked, when no English data could be loaded; a later call tries
