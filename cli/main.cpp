@@ -15,6 +15,7 @@
 // unreadable file or unconvertible input, 2 bad usage.
 
 #include "Calculator.h"
+#include "Charts.h"
 #include "CliIo.h"
 #include "ExportCommand.h"
 #include "FrameCommands.h"
@@ -26,15 +27,23 @@
 #include "Version.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <optional>
 
 using namespace cli;
 
 namespace {
+
+// Width of the charts, as the analyser's statistics panel draws them.
+constexpr int kChartWidth = 250;
 
 // The whole input as UTF-8 text, or nullopt after printing why it could not be read.
 std::optional<QString> readInput(const QString &path)
@@ -86,6 +95,8 @@ int runDb(const QStringList &args)
     bool hasSolver = false;
     bool includeMoves = true;
     enum class Output { None, List, Stats, Table } output = Output::None;
+    QString chartsDir;
+    int currentRow = -1;
 
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
@@ -139,6 +150,14 @@ int runDb(const QStringList &args)
         } else if (arg == QLatin1String("--table")) {
             if (!setOutput(Output::Table))
                 return usageError(QStringLiteral("choose one of --list, --stats, --table"));
+        } else if (arg == QLatin1String("--charts")) {
+            if (!value(&chartsDir))
+                return usageError(QStringLiteral("--charts needs a folder"));
+        } else if (arg == QLatin1String("--current")) {
+            QString row;
+            bool ok = false;
+            if (!value(&row) || (currentRow = row.toInt(&ok), !ok) || currentRow < 0)
+                return usageError(QStringLiteral("--current takes a row of the list, from 0"));
         } else if (arg.startsWith(QLatin1String("--"))) {
             return usageError(QStringLiteral("unknown option \"%1\"").arg(arg));
         } else if (path.isEmpty()) {
@@ -149,8 +168,10 @@ int runDb(const QStringList &args)
     }
     if (path.isEmpty())
         return usageError(QStringLiteral("db needs a database file"));
-    if (output == Output::None)
-        return usageError(QStringLiteral("choose one of --list, --stats, --table"));
+    if (output == Output::None && chartsDir.isEmpty())
+        return usageError(QStringLiteral("choose one of --list, --stats, --table (or --charts DIR)"));
+    if (currentRow >= 0 && chartsDir.isEmpty())
+        return usageError(QStringLiteral("--current marks a solve in the charts: give --charts DIR"));
 
     QString error;
     const std::optional<db::SolveDatabase> database = db::loadDatabaseFile(path, &error);
@@ -170,6 +191,27 @@ int runDb(const QStringList &args)
     }
 
     const std::vector<int32_t> shown = db::filterSolves(database->solves, selection);
+    if (!chartsDir.isEmpty()) {
+        if (currentRow >= 0 && size_t(currentRow) >= shown.size()) {
+            writeErr(QStringLiteral("framewright-cli: no row %1 in the list of %2 solves\n").arg(currentRow).arg(shown.size()));
+            return kExitFailure;
+        }
+        if (!QDir().mkpath(chartsDir)) {
+            writeErr(QStringLiteral("framewright-cli: cannot make the folder \"%1\"\n").arg(chartsDir));
+            return kExitFailure;
+        }
+        charts::ChartData data;
+        data.records = &database->solves;
+        data.listed = db::workingSet(database->solves, shown);
+        data.current = currentRow;
+        for (const charts::Chart chart : charts::kCharts) {
+            const QString file = QDir(chartsDir).filePath(charts::chartFileName(chart));
+            if (!charts::drawChart(chart, data, kChartWidth).save(file, "PNG")) {
+                writeErr(QStringLiteral("framewright-cli: cannot write \"%1\"\n").arg(file));
+                return kExitFailure;
+            }
+        }
+    }
     switch (output) {
     case Output::List: {
         QString text;
@@ -211,7 +253,14 @@ int runDbConvert(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Drawing the charts needs fonts, so a GUI application; without a
+    // display it draws offscreen. Every other command stays without one.
+    bool drawsCharts = argc > 1 && std::strcmp(argv[1], "db") == 0;
+    drawsCharts = drawsCharts && std::any_of(argv + 2, argv + argc, [](const char *a) { return std::strcmp(a, "--charts") == 0; });
+    if (drawsCharts && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        drawsCharts ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty())
         return usageError(QStringLiteral("no command given"));
