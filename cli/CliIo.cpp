@@ -9,7 +9,7 @@ const char kUsage[] =
     "  framewright-cli calc MODE [FILE]\n"
     "      MODE: cross, f2l, ll or moves. Prints the calculator's answer rows\n"
     "      for the reconstruction rows in FILE (or standard input).\n"
-    "  framewright-cli db FILE [--puzzle TEXT] [--method TEXT] [--solver NAME]\n"
+    "  framewright-cli db FILE [--puzzle Any|3x3|OH] [--method Any|CFOP|Roux|ZZ|Mehta|Petrus] [--solver NAME]\n"
     "                  [--filter TYPE:PARAM] [--no-moves] (--list | --stats | --table)\n"
     "                  [--charts DIR [--current N]]\n"
     "      Loads a solve database, applies the filters and prints the solve\n"

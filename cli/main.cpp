@@ -91,8 +91,6 @@ int runDb(const QStringList &args)
 {
     QString path;
     db::FilterSelection selection;
-    QString solverName;
-    bool hasSolver = false;
     bool includeMoves = true;
     enum class Output { None, List, Stats, Table } output = Output::None;
     QString chartsDir;
@@ -112,16 +110,23 @@ int runDb(const QStringList &args)
             output = chosen;
             return true;
         };
+        // A puzzle or method box entry by its text; false for any other text.
+        const auto entry = [&](const QStringList &entries, int *position) {
+            QString text;
+            if (!value(&text))
+                return false;
+            *position = int(entries.indexOf(text));
+            return *position >= 0;
+        };
         if (arg == QLatin1String("--puzzle")) {
-            if (!value(&selection.puzzle))
-                return usageError(QStringLiteral("--puzzle needs a value"));
+            if (!entry(db::puzzleEntries(), &selection.puzzle))
+                return usageError(QStringLiteral("--puzzle takes one of: %1").arg(db::puzzleEntries().join(QStringLiteral(", "))));
         } else if (arg == QLatin1String("--method")) {
-            if (!value(&selection.method))
-                return usageError(QStringLiteral("--method needs a value"));
+            if (!entry(db::methodEntries(), &selection.method))
+                return usageError(QStringLiteral("--method takes one of: %1").arg(db::methodEntries().join(QStringLiteral(", "))));
         } else if (arg == QLatin1String("--solver")) {
-            if (!value(&solverName))
+            if (!value(&selection.solver))
                 return usageError(QStringLiteral("--solver needs a value"));
-            hasSolver = true;
         } else if (arg == QLatin1String("--filter")) {
             QString filter;
             if (!value(&filter))
@@ -129,16 +134,15 @@ int runDb(const QStringList &args)
             const qsizetype colon = filter.indexOf(QLatin1Char(':'));
             const QString type = filter.left(colon);
             const QString param = colon < 0 ? QString() : filter.mid(colon + 1);
-            static const QStringList types = {QStringLiteral("Time"), QStringLiteral("Cross"),
-                                              QStringLiteral("Skip"), QStringLiteral("PLL")};
-            if (colon < 0 || !types.contains(type))
+            const std::optional<db::FilterType> kind = db::filterTypeNamed(type);
+            if (colon < 0 || !kind || *kind == db::FilterType::None)
                 return usageError(QStringLiteral("--filter takes TYPE:PARAM with TYPE one of Time, Cross, Skip, PLL"));
-            const QStringList entries = db::filterParamEntries(type);
+            const QStringList entries = db::filterParamEntries(*kind);
             if (!entries.contains(param))
                 return usageError(QStringLiteral("\"%1\" is not a %2 filter; use one of: %3")
                                       .arg(param, type, entries.join(QStringLiteral(", "))));
-            selection.filterType = type;
-            selection.filterParam = param;
+            selection.filterType = *kind;
+            selection.filterParam = int(entries.indexOf(param));
         } else if (arg == QLatin1String("--no-moves")) {
             includeMoves = false;
         } else if (arg == QLatin1String("--list")) {
@@ -179,17 +183,6 @@ int runDb(const QStringList &args)
         writeErr(QStringLiteral("framewright-cli: cannot read \"%1\": %2\n").arg(path, error));
         return kExitFailure;
     }
-    if (hasSolver) {
-        // The solver box shows "name [count]"; a name the database lacks lists nothing.
-        selection.solverEntry = solverName + QStringLiteral(" [0]");
-        for (const QString &entry : database->solverEntries.mid(1)) {
-            if (db::solverNameFromEntry(entry) == solverName) {
-                selection.solverEntry = entry;
-                break;
-            }
-        }
-    }
-
     const std::vector<int32_t> shown = db::filterSolves(database->solves, selection);
     if (!chartsDir.isEmpty()) {
         if (currentRow >= 0 && size_t(currentRow) >= shown.size()) {
@@ -224,7 +217,7 @@ int runDb(const QStringList &args)
         writeOut(db::statsText(database->solves, shown) + QLatin1Char('\n'));
         break;
     case Output::Table:
-        writeOut(db::solveTable(database->solves, shown, selection.method, includeMoves));
+        writeOut(db::solveTable(database->solves, shown, db::methodEntries().value(selection.method), includeMoves));
         break;
     case Output::None:
         break;

@@ -12,11 +12,11 @@ namespace {
 
 using Records = std::vector<cube::SolveRecord>;
 
-// True when a box's text asks for no filtering: empty (no current entry) or
-// the box's first entry.
-bool isUnset(const QString &text, QLatin1String firstEntry)
+// The entry a box's position selects for filtering; empty for position 0
+// (the "any" entry) and for positions outside the entries.
+QString entryAt(const QStringList &entries, int position)
 {
-    return text.isEmpty() || text == firstEntry;
+    return position > 0 && position < entries.size() ? entries.at(position) : QString();
 }
 
 bool validIndex(const Records &solves, int32_t index)
@@ -76,29 +76,34 @@ struct TypedFilter
     }
 };
 
-TypedFilter typedFilter(const QString &type, const QString &param)
+TypedFilter typedFilter(FilterType type, int position)
 {
     using Kind = TypedFilter::Kind;
     TypedFilter filter;
-    if (isUnset(type, QLatin1String("None")))
+    if (type == FilterType::None)
         return filter;
 
-    // Every other type, known or not, filters; a parameter outside the
-    // type's entries matches nothing.
+    // Every other type filters; a position outside the type's entries
+    // matches nothing.
     filter.kind = Kind::Nothing;
-    const qsizetype position = filterParamEntries(type).indexOf(param);
-    if (position < 0)
+    const QStringList entries = filterParamEntries(type);
+    if (position < 0 || position >= entries.size())
         return filter;
 
-    if (type == u"Time") {
+    switch (type) {
+    case FilterType::None:
+        break;
+    case FilterType::Time:
         // "SubN" -> N. "Sup10" reads 10 as well but keeps the solves at or
         // above it; the placeholder time is not a real 99.99 s solve.
-        filter.threshold = QStringView(param).mid(3).toFloat();
-        filter.kind = param.startsWith(u"Sup") ? Kind::AtLeastReal : Kind::Below;
-    } else if (type == u"Cross") {
+        filter.threshold = QStringView(entries.at(position)).mid(3).toFloat();
+        filter.kind = position == entries.size() - 1 ? Kind::AtLeastReal : Kind::Below;
+        break;
+    case FilterType::Cross:
         filter.kind = Kind::Cross;
         filter.value = int32_t(position);
-    } else if (type == u"Skip") {
+        break;
+    case FilterType::Skip:
         // llSkips: bit 0 first last-layer step skipped, bit 1 second. "OLL"
         // and "PLL" keep every solve that skipped that step, "Last Layer"
         // only those that skipped both (a Roux mask with EP skipped too, 7,
@@ -110,9 +115,11 @@ TypedFilter typedFilter(const QString &type, const QString &param)
             filter.kind = Kind::SkipAll;
             filter.value = 3;
         }
-    } else if (type == u"PLL") {
+        break;
+    case FilterType::Pll:
         filter.kind = Kind::Pll;
-        filter.name = param;
+        filter.name = entries.at(position);
+        break;
     }
     return filter;
 }
@@ -162,16 +169,28 @@ QStringList pllFilterEntries()
             QStringLiteral("Z")};
 }
 
-QStringList filterParamEntries(const QString &filterType)
+std::optional<FilterType> filterTypeNamed(const QString &name)
 {
-    if (filterType == u"Time")
+    const qsizetype position = filterTypeEntries().indexOf(name);
+    if (position < 0)
+        return std::nullopt;
+    return static_cast<FilterType>(position);
+}
+
+QStringList filterParamEntries(FilterType type)
+{
+    switch (type) {
+    case FilterType::None:
+        return {};
+    case FilterType::Time:
         return timeFilterEntries();
-    if (filterType == u"Cross")
+    case FilterType::Cross:
         return crossFilterEntries();
-    if (filterType == u"Skip")
+    case FilterType::Skip:
         return skipFilterEntries();
-    if (filterType == u"PLL")
+    case FilterType::Pll:
         return pllFilterEntries();
+    }
     return {};
 }
 
@@ -185,10 +204,11 @@ QString solverNameFromEntry(const QString &entry)
 
 std::vector<int32_t> filterSolves(const Records &solves, const FilterSelection &selection)
 {
-    const bool bySolver = !isUnset(selection.solverEntry, QLatin1String("All"));
-    const QString solver = bySolver ? solverNameFromEntry(selection.solverEntry) : QString();
-    const bool byPuzzle = !isUnset(selection.puzzle, QLatin1String("Any"));
-    const bool byMethod = !isUnset(selection.method, QLatin1String("Any"));
+    const bool bySolver = !selection.solver.isEmpty();
+    const QString puzzle = entryAt(puzzleEntries(), selection.puzzle);
+    const QString method = entryAt(methodEntries(), selection.method);
+    const bool byPuzzle = !puzzle.isEmpty();
+    const bool byMethod = !method.isEmpty();
     const TypedFilter typed = typedFilter(selection.filterType, selection.filterParam);
 
     // (time, index) pairs sort faster than indices that look up their
@@ -197,11 +217,11 @@ std::vector<int32_t> filterSolves(const Records &solves, const FilterSelection &
     kept.reserve(solves.size());
     for (size_t i = 0; i < solves.size(); ++i) {
         const cube::SolveRecord &record = solves[i];
-        if (bySolver && record.solver != solver)
+        if (bySolver && record.solver != selection.solver)
             continue;
-        if (byPuzzle && record.puzzle != selection.puzzle)
+        if (byPuzzle && record.puzzle != puzzle)
             continue;
-        if (byMethod && record.method != selection.method)
+        if (byMethod && record.method != method)
             continue;
         if (!typed.keeps(record))
             continue;

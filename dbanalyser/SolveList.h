@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // Filters, the solve list and the summary line of the solve database
@@ -24,40 +25,48 @@ QStringList crossFilterEntries(); // "Cross", "XCross", "XXCross", "Other": cros
 QStringList skipFilterEntries();  // "OLL", "PLL", "Last Layer"
 QStringList pllFilterEntries();   // the 21 PLL names, "Aa" to "Z"
 
+// The typed filter's kinds, in the order of filterTypeEntries().
+enum class FilterType { None, Time, Cross, Skip, Pll };
+
+// The type a filterTypeEntries() text names ("None", "Time", "Cross",
+// "Skip", "PLL"; the command line's TYPE); nullopt for any other text.
+std::optional<FilterType> filterTypeNamed(const QString &name);
+
 // The parameter entries offered for a filter type: the time, cross, skip or
-// PLL entries for "Time", "Cross", "Skip", "PLL"; none for anything else.
-QStringList filterParamEntries(const QString &filterType);
+// PLL entries; none for FilterType::None.
+QStringList filterParamEntries(FilterType type);
 
 // The solver name of a solver-box entry "name [count]": what stands before
 // the last "[" less the blank in front of it. An entry without "[" is
 // returned unchanged.
 QString solverNameFromEntry(const QString &entry);
 
-// The current texts of the filter boxes. An empty text or the box's first
-// entry ("Any", "Any", "All", "None") means no filtering by that box, so a
-// dialog whose boxes show translated texts passes an empty text for index 0.
+// The choice in the filter boxes, by position and kind, never by the texts
+// the boxes show (which may be translated). Position 0 of the puzzle and
+// method boxes, like a position outside their entries (no current entry),
+// means no filtering by that box.
 struct FilterSelection
 {
-    QString puzzle = QStringLiteral("Any");
-    QString method = QStringLiteral("Any");
-    QString solverEntry = QStringLiteral("All");  // "name [count]"
-    QString filterType = QStringLiteral("None");
-    QString filterParam;  // an entry of filterParamEntries(filterType)
+    int puzzle = 0;   // position in puzzleEntries()
+    int method = 0;   // position in methodEntries()
+    QString solver;   // a solver's name, matched exactly; empty: every solver
+    FilterType filterType = FilterType::None;
+    int filterParam = 0;  // position in filterParamEntries(filterType)
 };
 
 // Indices of the solves that pass every filter, fastest first; equal times
-// keep file order. Puzzle, method and solver must match exactly
-// (case-sensitive). Typed filters:
-// - "Time": "SubN" keeps times strictly below N seconds (cumulative);
+// keep file order. Puzzle and method (the entries' texts) and the solver
+// must match the record exactly (case-sensitive). Typed filters:
+// - Time: "SubN" keeps times strictly below N seconds (cumulative);
 //   "Sup10" keeps real times of 10 s or more and never the placeholder.
-// - "Cross": crossType equal to the entry's position.
-// - "Skip": "OLL" keeps llSkips with bit 0 set, "PLL" with bit 1 set,
+// - Cross: crossType equal to the entry's position.
+// - Skip: "OLL" keeps llSkips with bit 0 set, "PLL" with bit 1 set,
 //   "Last Layer" llSkips == 3. Roux solves keep their own mask in llSkips
 //   (bit 0 CMLL, bit 1 EOLR, bit 2 EP) and are matched by the same bits.
-// - "PLL": the first blank-separated word of pllAlg, less a trailing
+// - PLL: the first blank-separated word of pllAlg, less a trailing
 //   "-perm", equals the chosen name ignoring case ("Ua", "ua perm" and
 //   "Ua-perm" all name "Ua").
-// A parameter that is not an entry of its type matches no solve.
+// A parameter position outside its type's entries matches no solve.
 std::vector<int32_t> filterSolves(const std::vector<cube::SolveRecord> &solves, const FilterSelection &selection);
 
 // One list entry: "7.500s\t<solver> (<puzzle> <method>)".

@@ -118,6 +118,12 @@ void TestCli::usageErrors_data()
                                                         QStringLiteral("--list")};
     QTest::newRow("db option without value") << QStringList{QStringLiteral("db"), dataFile("small.csv"),
                                                             QStringLiteral("--list"), QStringLiteral("--method")};
+    QTest::newRow("db method not in the box") << QStringList{QStringLiteral("db"), dataFile("small.csv"),
+                                                             QStringLiteral("--method"), QStringLiteral("cfop"),
+                                                             QStringLiteral("--list")};
+    QTest::newRow("db filter type None") << QStringList{QStringLiteral("db"), dataFile("small.csv"),
+                                                        QStringLiteral("--filter"), QStringLiteral("None:Sub4"),
+                                                        QStringLiteral("--list")};
     QTest::newRow("db-convert two files") << QStringList{QStringLiteral("db-convert"), QStringLiteral("a"),
                                                          QStringLiteral("b")};
 }

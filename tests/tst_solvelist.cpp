@@ -38,12 +38,23 @@ std::vector<cube::SolveRecord> database()
     };
 }
 
-db::FilterSelection typed(const QString &type, const QString &param)
+db::FilterSelection typed(db::FilterType type, int position)
 {
     db::FilterSelection selection;
     selection.filterType = type;
-    selection.filterParam = param;
+    selection.filterParam = position;
     return selection;
+}
+
+// The position of `entry` in the entries of `type` (-1 when it is none of them).
+int position(db::FilterType type, const QString &entry)
+{
+    return int(db::filterParamEntries(type).indexOf(entry));
+}
+
+db::FilterSelection typed(db::FilterType type, const QString &entry)
+{
+    return typed(type, position(type, entry));
 }
 
 std::vector<cube::SolveRecord> timed(const QList<float> &times)
@@ -99,14 +110,19 @@ void TestSolveList::filterParamEntries_data()
                          << QStringList({"Aa", "Ab", "E", "F", "Ga", "Gb", "Gc", "Gd", "H", "Ja", "Jb", "Na", "Nb",
                                          "Ra", "Rb", "T", "Ua", "Ub", "V", "Y", "Z"});
     QTest::newRow("None") << "None" << QStringList();
-    QTest::newRow("unknown type") << "time" << QStringList();
+    QTest::newRow("unknown type: names are case-sensitive") << "time" << QStringList();
 }
 
 void TestSolveList::filterParamEntries()
 {
+    // The type box's text names the kind; the kind gives the entries.
     QFETCH(QString, type);
     QFETCH(QStringList, expected);
-    QCOMPARE(db::filterParamEntries(type), expected);
+    const std::optional<db::FilterType> kind = db::filterTypeNamed(type);
+    QCOMPARE(kind.has_value(), db::filterTypeEntries().contains(type));
+    if (kind)
+        QCOMPARE(int(*kind), int(db::filterTypeEntries().indexOf(type)));
+    QCOMPARE(kind ? db::filterParamEntries(*kind) : QStringList(), expected);
 }
 
 void TestSolveList::solverNameFromEntry_data()
@@ -135,51 +151,54 @@ void TestSolveList::filterSolves_data()
     db::FilterSelection all;
     QTest::newRow("no filter: fastest first, ties in file order") << all << QList<int>{3, 1, 7, 0, 5, 6, 2, 4};
     db::FilterSelection unset;
-    unset.puzzle = unset.method = unset.solverEntry = unset.filterType = QString();
-    QTest::newRow("empty texts filter nothing") << unset << QList<int>{3, 1, 7, 0, 5, 6, 2, 4};
+    unset.puzzle = unset.method = -1;  // boxes without a current entry
+    QTest::newRow("no current entry filters nothing") << unset << QList<int>{3, 1, 7, 0, 5, 6, 2, 4};
+    unset.puzzle = unset.method = 99;
+    QTest::newRow("positions past the entries filter nothing") << unset << QList<int>{3, 1, 7, 0, 5, 6, 2, 4};
 
+    using Type = db::FilterType;
     db::FilterSelection s;
-    s.puzzle = "OH";
+    s.puzzle = int(db::puzzleEntries().indexOf("OH"));
     QTest::newRow("puzzle OH") << s << QList<int>{2};
     s = {};
-    s.method = "CFOP";
+    s.method = int(db::methodEntries().indexOf("CFOP"));
     QTest::newRow("method CFOP") << s << QList<int>{3, 0, 5, 6, 2};
     s = {};
-    s.solverEntry = "Anna [3]";
+    s.solver = "Anna";
     QTest::newRow("solver") << s << QList<int>{0, 5, 2};
-    s.solverEntry = "Carl [x] [1]";
+    s.solver = db::solverNameFromEntry("Carl [x] [1]");
     QTest::newRow("solver with a bracket in the name") << s << QList<int>{3};
-    s.solverEntry = "Ann [3]";
+    s.solver = "Ann";
     QTest::newRow("solver must match exactly") << s << QList<int>{};
 
-    QTest::newRow("Sub4 is strictly below 4") << typed("Time", "Sub4") << QList<int>{3};
-    QTest::newRow("Sub5 includes 4.0") << typed("Time", "Sub5") << QList<int>{3, 1};
-    QTest::newRow("Sub10 excludes 10.0") << typed("Time", "Sub10") << QList<int>{3, 1, 7, 0, 5};
-    QTest::newRow("Sup10: 10 s or more, not the placeholder") << typed("Time", "Sup10") << QList<int>{6, 2};
-    QTest::newRow("time entry not in the list") << typed("Time", "Sub11") << QList<int>{};
-    QTest::newRow("typed filter without parameter") << typed("Time", "") << QList<int>{};
-    QTest::newRow("parameter ignored without type") << typed("None", "Sub4") << QList<int>{3, 1, 7, 0, 5, 6, 2, 4};
+    QTest::newRow("Sub4 is strictly below 4") << typed(Type::Time, "Sub4") << QList<int>{3};
+    QTest::newRow("Sub5 includes 4.0") << typed(Type::Time, "Sub5") << QList<int>{3, 1};
+    QTest::newRow("Sub10 excludes 10.0") << typed(Type::Time, "Sub10") << QList<int>{3, 1, 7, 0, 5};
+    QTest::newRow("Sup10: 10 s or more, not the placeholder") << typed(Type::Time, "Sup10") << QList<int>{6, 2};
+    QTest::newRow("time position past the entries") << typed(Type::Time, 8) << QList<int>{};
+    QTest::newRow("typed filter without parameter") << typed(Type::Time, -1) << QList<int>{};
+    QTest::newRow("parameter ignored without type") << typed(Type::None, 0) << QList<int>{3, 1, 7, 0, 5, 6, 2, 4};
 
-    QTest::newRow("Cross lists every method") << typed("Cross", "Cross") << QList<int>{1, 0, 6, 4};
-    QTest::newRow("XCross") << typed("Cross", "XCross") << QList<int>{7, 2};
-    QTest::newRow("Other") << typed("Cross", "Other") << QList<int>{5};
-    s = typed("Cross", "Cross");
-    s.method = "CFOP";
+    QTest::newRow("Cross lists every method") << typed(Type::Cross, "Cross") << QList<int>{1, 0, 6, 4};
+    QTest::newRow("XCross") << typed(Type::Cross, "XCross") << QList<int>{7, 2};
+    QTest::newRow("Other") << typed(Type::Cross, "Other") << QList<int>{5};
+    s = typed(Type::Cross, "Cross");
+    s.method = int(db::methodEntries().indexOf("CFOP"));
     QTest::newRow("Cross with method CFOP") << s << QList<int>{0, 6};
 
-    QTest::newRow("OLL skip: bit 0") << typed("Skip", "OLL") << QList<int>{3, 1, 7, 6};
-    QTest::newRow("PLL skip: bit 1") << typed("Skip", "PLL") << QList<int>{3, 7, 2};
-    QTest::newRow("Last Layer: exactly both bits") << typed("Skip", "Last Layer") << QList<int>{3};
+    QTest::newRow("OLL skip: bit 0") << typed(Type::Skip, "OLL") << QList<int>{3, 1, 7, 6};
+    QTest::newRow("PLL skip: bit 1") << typed(Type::Skip, "PLL") << QList<int>{3, 7, 2};
+    QTest::newRow("Last Layer: exactly both bits") << typed(Type::Skip, "Last Layer") << QList<int>{3};
 
-    QTest::newRow("PLL Ua: any case, -perm and words dropped") << typed("PLL", "Ua") << QList<int>{3, 7, 0, 5};
-    QTest::newRow("PLL Ub") << typed("PLL", "Ub") << QList<int>{6, 2};
-    QTest::newRow("PLL T") << typed("PLL", "T") << QList<int>{4};
-    QTest::newRow("PLL name not in the list") << typed("PLL", "Q") << QList<int>{};
+    QTest::newRow("PLL Ua: any case, -perm and words dropped") << typed(Type::Pll, "Ua") << QList<int>{3, 7, 0, 5};
+    QTest::newRow("PLL Ub") << typed(Type::Pll, "Ub") << QList<int>{6, 2};
+    QTest::newRow("PLL T") << typed(Type::Pll, "T") << QList<int>{4};
+    QTest::newRow("PLL position past the names") << typed(Type::Pll, 21) << QList<int>{};
 
-    s = typed("Time", "Sub10");
-    s.puzzle = "3x3";
-    s.method = "CFOP";
-    s.solverEntry = "Anna [3]";
+    s = typed(Type::Time, "Sub10");
+    s.puzzle = int(db::puzzleEntries().indexOf("3x3"));
+    s.method = int(db::methodEntries().indexOf("CFOP"));
+    s.solver = "Anna";
     QTest::newRow("all boxes together") << s << QList<int>{0, 5};
 }
 
@@ -192,7 +211,7 @@ void TestSolveList::filterSolves()
 
 void TestSolveList::filterSolves_emptyDatabase()
 {
-    QCOMPARE(db::filterSolves({}, typed("Time", "Sub4")), std::vector<int32_t>());
+    QCOMPARE(db::filterSolves({}, typed(db::FilterType::Time, "Sub4")), std::vector<int32_t>());
 }
 
 void TestSolveList::filterSolves_manyEqualTimes()
