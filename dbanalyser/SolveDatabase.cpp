@@ -261,8 +261,10 @@ QString unquoteFields(const QString &text, QChar delimiter)
     return result;
 }
 
-SolveDatabase parseDatabase(const QString &text, QChar delimiter)
+SolveDatabase parseDatabase(const QString &text, QChar delimiter, const LoadProgress &progress)
 {
+    // Often enough for a progress dialog, rarely enough to cost nothing.
+    constexpr qint64 kProgressLines = 2048;
     const QString unquoted = unquoteFields(text, delimiter);
     const QStringView all(unquoted);
 
@@ -282,6 +284,8 @@ SolveDatabase parseDatabase(const QString &text, QChar delimiter)
     QHash<QString, int32_t> counts;
     TextPool pool;
     std::array<QStringView, kReadFieldCount> fields;
+    const qint64 lines = lineFeeds + 1;
+    qint64 linesRead = 0;
     qsizetype start = 0;
     while (start <= all.size()) {
         qsizetype end = all.indexOf(u'\n', start);
@@ -289,28 +293,30 @@ SolveDatabase parseDatabase(const QString &text, QChar delimiter)
             end = all.size();
         const QStringView line = all.mid(start, end - start);
         start = end + 1;
+        if (progress && ++linesRead % kProgressLines == 0)
+            progress(linesRead, lines);
 
         if (line.startsWith(u"ID"))
             continue;  // the header line
         const qsizetype count = splitLine(line, delimiter, fields);
         if (count < kMinFieldCount)
             continue;
-        database.solves.push_back(buildFromFields(fields.data(), count, pool));
-        ++counts[database.solves.back().solver];
-    }
-
-    for (cube::SolveRecord &record : database.solves) {
+        cube::SolveRecord &record = database.solves.emplace_back(buildFromFields(fields.data(), count, pool));
+        // A record's method analysis depends on that record alone.
         if (record.method == u"CFOP")
             cube::analyseCfop(record);
         else if (record.method == u"Roux")
             cube::analyseRoux(record);
+        ++counts[record.solver];
     }
+    if (progress)
+        progress(lines, lines);
 
     database.solverEntries = solverEntries(counts);
     return database;
 }
 
-std::optional<SolveDatabase> loadDatabaseFile(const QString &path, QString *error)
+std::optional<SolveDatabase> loadDatabaseFile(const QString &path, QString *error, const LoadProgress &progress)
 {
     QFile file(path);
     if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
@@ -325,7 +331,7 @@ std::optional<SolveDatabase> loadDatabaseFile(const QString &path, QString *erro
         return std::nullopt;
     }
     const QString text = QString::fromUtf8(file.readAll());
-    return parseDatabase(text, chooseDelimiter(text));
+    return parseDatabase(text, chooseDelimiter(text), progress);
 }
 
 }  // namespace db

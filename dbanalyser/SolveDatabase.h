@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -53,16 +54,22 @@ struct SolveDatabase
     QStringList solverEntries;
 };
 
+// Told now and then, on the loading thread, how many lines of how many have
+// been read; the last call has lines read == lines.
+using LoadProgress = std::function<void(qint64 linesRead, qint64 lines)>;
+
 // Parses a whole file after unquoteFields: lines are split on line feeds
 // (a carriage return left at a line end is trimmed off with its field),
 // lines starting with "ID" are headers and skipped, lines with fewer than
 // kMinFieldCount fields are skipped, the rest become records.
-SolveDatabase parseDatabase(const QString &text, QChar delimiter);
+SolveDatabase parseDatabase(const QString &text, QChar delimiter, const LoadProgress &progress = {});
 
 // Reads `path` as UTF-8 (invalid sequences become replacement characters)
 // and parses it with the delimiter chooseDelimiter picks. A file that cannot
 // be opened gives std::nullopt, with a readable reason in `error` when given;
-// any file that opens gives a database, possibly empty.
-std::optional<SolveDatabase> loadDatabaseFile(const QString &path, QString *error = nullptr);
+// any file that opens gives a database, possibly empty. Safe to run on a
+// worker thread (it touches nothing shared); `progress` is called there.
+std::optional<SolveDatabase> loadDatabaseFile(const QString &path, QString *error = nullptr,
+                                              const LoadProgress &progress = {});
 
 }  // namespace db
