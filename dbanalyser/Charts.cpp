@@ -460,8 +460,32 @@ std::optional<std::array<float, 4>> averageCfopShares(const ChartData &data)
     return averages;
 }
 
+ChartSummaries summarise(const ChartData &data)
+{
+    ChartSummaries summaries;
+    summaries.boxes[0] = summaryStatistics(boxValues(Chart::Times, data));
+    summaries.boxes[1] = summaryStatistics(boxValues(Chart::Tps, data));
+    summaries.boxes[2] = summaryStatistics(boxValues(Chart::MoveCount, data));
+    summaries.scatters[0] = scatterPoints(Chart::TimeTps, data);
+    summaries.scatters[1] = scatterPoints(Chart::TimeMoveCount, data);
+    summaries.cfopShares = averageCfopShares(data);
+    return summaries;
+}
+
+void ChartData::summarise()
+{
+    summaries.reset();
+    summaries = std::make_shared<const ChartSummaries>(charts::summarise(*this));
+}
+
 QImage drawChart(Chart chart, const ChartData &data, int width)
 {
+    // Worked out here only when the caller keeps no summaries.
+    std::optional<ChartSummaries> own;
+    if (!data.summaries)
+        own = summarise(data);
+    const ChartSummaries &summaries = data.summaries ? *data.summaries : *own;
+
     const QSize size = chartSize(chart, width);
     QImage image = blankPicture(size, data.devicePixelRatio);
     QPainter painter(&image);
@@ -482,7 +506,7 @@ QImage drawChart(Chart chart, const ChartData &data, int width)
             marked = unit == 0 ? current->time : unit == 1 ? current->tps : float(current->moveCount);
         painter.setPen(pen(Qt::black, 2));
         painter.setBrush(fills[unit]);
-        drawBoxPlot(painter, w, h, summaryStatistics(boxValues(chart, data)), ranges.xLow, ranges.xHigh, unit, marked);
+        drawBoxPlot(painter, w, h, summaries.boxes[size_t(unit)], ranges.xLow, ranges.xHigh, unit, marked);
         break;
     }
     case Chart::TimeTps:
@@ -493,11 +517,11 @@ QImage drawChart(Chart chart, const ChartData &data, int width)
                                           chart == Chart::TimeTps ? current->tps : float(current->moveCount)};
         painter.setPen(pen(Qt::black, 2));
         painter.setBrush(chart == Chart::TimeTps ? QColor(0x30, 0xC0, 0xF0) : QColor(0xF0, 0xC0, 0xF0));
-        drawScatterPlot(painter, w, h, scatterPoints(chart, data), ranges, marked);
+        drawScatterPlot(painter, w, h, summaries.scatters[chart == Chart::TimeTps ? 0 : 1], ranges, marked);
         break;
     }
     case Chart::CfopSplits: {
-        const std::optional<std::array<float, 4>> averages = averageCfopShares(data);
+        const std::optional<std::array<float, 4>> &averages = summaries.cfopShares;
         if (!averages) {
             drawEmptyRing(painter, w, h);
             break;

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct SummaryStatistics
 // NaN values take no part; an empty list gives all zeros.
 SummaryStatistics summaryStatistics(const std::vector<float> &values);
 
+struct ChartSummaries;
+
 // What the charts show: the listed solves (indices into `records`, in list
 // order), read where they are, and the marked one. The records must outlive
 // the data.
@@ -51,8 +54,16 @@ struct ChartData
     // they stay sharp on high-density screens.
     qreal devicePixelRatio = 1.0;
 
+    // What the charts draw from the records and the list (box statistics,
+    // scatter points, average shares), kept by summarise() so that moving
+    // the marked solve only redraws; null: drawChart works them out each time.
+    std::shared_ptr<const ChartSummaries> summaries;
+
     // The marked solve's record, or null.
     const cube::SolveRecord *currentRecord() const;
+    // Works out `summaries` for the records and the list as they are now;
+    // call it again after either changes.
+    void summarise();
 };
 
 enum class Chart { Times, Tps, MoveCount, CfopSplits, TimeTps, TimeMoveCount };
@@ -91,5 +102,14 @@ std::vector<std::array<float, 2>> scatterPoints(Chart chart, const ChartData &da
 // Average cross, F2L, OLL and PLL shares over the listed solves with a real
 // time and a first share other than 0; nullopt when there is none.
 std::optional<std::array<float, 4>> averageCfopShares(const ChartData &data);
+
+// Everything the charts draw that does not depend on the marked solve.
+struct ChartSummaries
+{
+    std::array<SummaryStatistics, 3> boxes;                      // Times, Tps, MoveCount
+    std::array<std::vector<std::array<float, 2>>, 2> scatters;   // TimeTps, TimeMoveCount
+    std::optional<std::array<float, 4>> cfopShares;
+};
+ChartSummaries summarise(const ChartData &data);
 
 }  // namespace charts

@@ -167,6 +167,7 @@ void DBAnalyser::loadEnded()
     solves = std::move(result.database->solves);
     shownSolves.clear();
     chartData.listed.clear();
+    chartData.summaries.reset();  // of the old records
     chartData.current = -1;
 
     const QStringList &entries = result.database->solverEntries;
@@ -261,6 +262,7 @@ void DBAnalyser::UpdateStats()
 {
     ui->statsLabel->setText(db::statsText(solves, shownSolves));
     chartData.listed = db::workingSet(solves, shownSolves);
+    chartData.summarise();
     drawCharts();
 }
 

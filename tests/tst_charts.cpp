@@ -91,6 +91,7 @@ private Q_SLOTS:
     void ring_segmentsAndMarkedShares();
     void ring_withoutCfopSolves_saysSo();
     void scatter_withoutPoints_drawsOnlyTheTitle();
+    void summaries_drawTheSamePictures();
     void cli_writesTheSamePictures();
     void cli_refusals_data();
     void cli_refusals();
@@ -263,6 +264,26 @@ void TestCharts::scatter_withoutPoints_drawsOnlyTheTitle()
         for (int x = 0; x < 120; ++x)
             title += scatter.pixelColor(x, y).alpha() > 0 ? 1 : 0;
     QVERIFY(title > 20);
+}
+
+void TestCharts::summaries_drawTheSamePictures()
+{
+    // Kept summaries (what the window keeps while only the marked solve
+    // moves) give the pictures worked out from the records each time.
+    std::vector<SolveRecord> records;
+    for (int i = 0; i < 40; ++i)
+        records.push_back(record(4.0f + float(i % 13) * 0.9f, 2.0f + float(i % 7), 30 + i, {0.2f, 0.5f, 0.15f, 0.15f}));
+    records.push_back(record(cube::kPlaceholderTime, 0, 0));
+    ChartData plain = dataOf(records, 3);
+    ChartData kept = plain;
+    kept.summarise();
+    QVERIFY(kept.summaries);
+    for (const int current : {3, 17, -1}) {
+        plain.current = kept.current = current;
+        for (const Chart chart : charts::kCharts)
+            QVERIFY2(charts::drawChart(chart, kept, 250) == charts::drawChart(chart, plain, 250),
+                     qPrintable(charts::chartTitle(chart)));
+    }
 }
 
 void TestCharts::cli_writesTheSamePictures()
