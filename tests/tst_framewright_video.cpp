@@ -1,10 +1,12 @@
 // The main window at work on generated clips: opening, keys, steps and jumps,
 // solves, crop editing with the mouse, timeline seeking, key bindings, drag
-// and drop, autosave, what the display and the timeline paint, and what the
-// window says about files and frames it cannot read.
+// and drop, autosave, what the display and the timeline paint, what the
+// window says about files and frames it cannot read, the exports, and text
+// read from the picture onto the clipboard.
 
 #include "Framewright.h"
 #include "DisplayWidget.h"
+#include "EnvironmentGuard.h"
 #include "FrameCursor.h"
 #include "FrameGrabber.h"
 #include "FrameSources.h"
@@ -14,13 +16,18 @@
 #include "SolveModel.h"
 #include "SplitsFile.h"
 #include "TestMedia.h"
+#include "TextRecognition.h"
+#include "ThreadPoolHold.h"
 #include "ui_FramewrightWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
@@ -29,6 +36,7 @@
 #include <QSpinBox>
 #include <QComboBox>
 #include <QClipboard>
+#include <QCursor>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -96,6 +104,17 @@ qsizetype countContaining(const QList<QString> &texts, const QString &part)
     return std::count_if(texts.begin(), texts.end(), [&](const QString &text) { return text.contains(part); });
 }
 
+// Text recognition: how long a read may take (the sanitizer build is slow),
+// what the clipboard holds before one (no frame shows it) and what the
+// display says afterwards.
+constexpr int kOcrTimeoutMs = 20000;
+const QString kClipboardBefore = QStringLiteral("kept on the clipboard");
+const QString kOcrRead = QStringLiteral("OCR");
+const QString kOcrNoData = QStringLiteral("OCR: no English language data found");
+// The timer clip (640 x 360, white) shows "12.345" at 40..290 x 40..100 and
+// "67.890" at 360..610 x 250..310; a selection around the first one.
+const QRectF kAroundFirstTime(0.03, 0.05, 0.47, 0.3);
+
 // Index frames of 160 x 120 that cannot decode the frame of index `broken`;
 // after the last one comes the end of the stream, as from the FFmpeg source.
 class BrokenFrameSource : public FrameGrabber
@@ -159,6 +178,16 @@ class TestFramewrightVideo : public QObject
         QApplication::sendEvent(&w, &release);
     }
 
+    // The clips text is read from, drawn on first use: "timer" (two times,
+    // see kAroundFirstTime) and "lines" (two lines of words and times).
+    QMap<QString, QString> textClips;
+    QString textClip(const QString &name);
+    static void triggerOcr(Framewright &w) { w.ui->actionOCR_from_selection->trigger(); }
+    static bool readingCursor()
+    {
+        return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::BusyCursor;
+    }
+
     QString copyClip(const QString &name)
     {
         const QString path = mediaDir.filePath(name);
@@ -170,6 +199,7 @@ class TestFramewrightVideo : public QObject
 private Q_SLOTS:
     void initTestCase();
     void init();
+    void cleanup();
 
     void open_titleAndFirstFrame();
     void open_percentInNameKeptInTitle();
@@ -213,7 +243,35 @@ private Q_SLOTS:
     void export_videoWritesTheRangeAndKeepsTheView_data();
     void export_videoWritesTheRangeAndKeepsTheView();
     void export_videoFailureSaysWhy();
+    void ocr_selectionReadOntoTheClipboard_data();
+    void ocr_selectionReadOntoTheClipboard();
+    void ocr_secondRequestWhileReadingSaysBusy();
+    void ocr_missingLanguageDataSaysWhereItLookedThenFindsIt_data();
+    void ocr_missingLanguageDataSaysWhereItLookedThenFindsIt();
+    void ocr_languageDataBesideTheVideoNotLoaded_data();
+    void ocr_languageDataBesideTheVideoNotLoaded();
 };
+
+QString TestFramewrightVideo::textClip(const QString &name)
+{
+    if (textClips.contains(name))
+        return textClips.value(name);
+    testmedia::TextClipOptions options;
+    options.fileName = name + QStringLiteral(".avi");
+    if (name == QLatin1String("timer")) {
+        options.texts = {{QStringLiteral("12.345"), 40, 40, 72}, {QStringLiteral("67.890"), 360, 250, 72}};
+    } else {
+        options.texts = {{QStringLiteral("Cross 1.20"), 40, 60, 56}, {QStringLiteral("F2L 7.85"), 40, 160, 56}};
+    }
+    QString error;
+    const auto path = testmedia::writeTextClip(mediaDir.path(), options, &error);
+    if (!path) {
+        qWarning("the %s clip could not be made: %s", qPrintable(name), qPrintable(error));
+        return QString();
+    }
+    textClips.insert(name, *path);
+    return *path;
+}
 
 void TestFramewrightVideo::initTestCase()
 {
@@ -239,6 +297,14 @@ void TestFramewrightVideo::init()
     QSettings(QStringLiteral("Marrowby"), QStringLiteral("Framewright")).clear();
     QSettings().clear();
     QDir::setCurrent(mediaDir.path());
+}
+
+void TestFramewrightVideo::cleanup()
+{
+    // A test that stopped during a read closed its window with the busy
+    // cursor still set; the next tests look at the cursor.
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
 }
 
 void TestFramewrightVideo::open_titleAndFirstFrame()
@@ -1222,6 +1288,198 @@ void TestFramewrightVideo::export_videoFailureSaysWhy()
     QVERIFY(!w.ExportVideo(mediaDir.filePath(QStringLiteral("no/such/dir/out.mp4")), 0, 0, 0, 25.0));
     QVERIFY2(w.statusBar()->currentMessage().contains(QStringLiteral("out.mp4")),
              qPrintable(w.statusBar()->currentMessage()));
+}
+
+void TestFramewrightVideo::ocr_selectionReadOntoTheClipboard_data()
+{
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<QRectF>("crop");       // applied with Set Crop first; null: none
+    QTest::addColumn<QRectF>("selection");  // the rectangle drawn when OCR is chosen
+    QTest::addColumn<QString>("overlay");   // what the display says afterwards
+    QTest::addColumn<QString>("clipboard"); // what the clipboard holds then
+
+    const QString timer = QStringLiteral("timer");
+    QTest::newRow("no selection: the whole frame")
+        << timer << QRectF() << QRectF(0, 0, 1, 1) << kOcrRead << QStringLiteral("12.345 67.890");
+    QTest::newRow("zero-size selection: the whole frame")
+        << timer << QRectF() << QRectF(0.5, 0.5, 0, 0) << kOcrRead << QStringLiteral("12.345 67.890");
+    QTest::newRow("selection around the first time")
+        << timer << QRectF() << kAroundFirstTime << kOcrRead << QStringLiteral("12.345");
+    QTest::newRow("selection around the second time")
+        << timer << QRectF() << QRectF(0.53, 0.65, 0.45, 0.33) << kOcrRead << QStringLiteral("67.890");
+    // Nothing to read is said like any read: the clipboard then holds the
+    // empty text, as it would hold what was read.
+    QTest::newRow("selection on a blank part: the empty text")
+        << timer << QRectF() << QRectF(0.02, 0.55, 0.45, 0.4) << kOcrRead << QString();
+    QTest::newRow("two lines: one line with single spaces")
+        << QStringLiteral("lines") << QRectF() << QRectF(0.03, 0.1, 0.6, 0.55) << kOcrRead
+        << QStringLiteral("Cross 1.20 F2L 7.85");
+    // The picture on display is the cropped one: the source frame around it
+    // (with the first time) is not read.
+    QTest::newRow("crop applied: the picture shown, not the source frame")
+        << timer << QRectF(0.5, 0.5, 0.5, 0.5) << QRectF(0, 0, 0, 0) << kOcrRead << QStringLiteral("67.890");
+    QTest::newRow("selection holding no whole pixel: nothing read")
+        << timer << QRectF() << QRectF(0.5, 0.5, 0.001, 0.001)
+        << QStringLiteral("OCR: the selection holds no whole pixel") << kClipboardBefore;
+}
+
+void TestFramewrightVideo::ocr_selectionReadOntoTheClipboard()
+{
+    QFETCH(QString, clip);
+    QFETCH(QRectF, crop);
+    QFETCH(QRectF, selection);
+    QFETCH(QString, overlay);
+    QFETCH(QString, clipboard);
+    const QString path = textClip(clip);
+    QVERIFY(!path.isEmpty());
+    Framewright w(path);
+    QCOMPARE(w.player->processedFrame.cols, 640);
+    if (!crop.isNull()) {
+        ui(w).displayWidget->editCrop = crop;
+        ui(w).cropButton->click();
+        QCOMPARE(w.player->processedFrame.cols, int(640 * crop.width()));
+    }
+    ui(w).displayWidget->editCrop = selection;
+    QGuiApplication::clipboard()->setText(kClipboardBefore);
+
+    triggerOcr(w);
+    // The cursor says the window is reading, until the answer comes.
+    QCOMPARE(readingCursor(), overlay == kOcrRead);
+    QTRY_VERIFY2_WITH_TIMEOUT(messages(w).contains(overlay), qPrintable(messages(w).join(QLatin1Char('|'))),
+                              kOcrTimeoutMs);
+    QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+    QCOMPARE(messages(w).count(overlay), 1);
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestFramewrightVideo::ocr_secondRequestWhileReadingSaysBusy()
+{
+    const QString path = textClip(QStringLiteral("timer"));
+    QVERIFY(!path.isEmpty());
+    Framewright w(path);
+    ui(w).displayWidget->editCrop = kAroundFirstTime;
+    QGuiApplication::clipboard()->setText(kClipboardBefore);
+    // The read is queued on the worker threads, which are held: it cannot
+    // answer before the window has been looked at. (Nothing here may paint
+    // meanwhile: Qt scales and converts large pictures on the same threads.)
+    testmedia::ThreadPoolHold hold;
+    QVERIFY(hold.isHolding());
+    triggerOcr(w);
+    QTest::qWait(50);
+    QVERIFY(readingCursor());
+    QCOMPARE(QGuiApplication::clipboard()->text(), kClipboardBefore);
+    // Ctrl+T again: said to be busy, nothing else started.
+    triggerOcr(w);
+    QCOMPARE(messages(w).count(QStringLiteral("OCR busy")), 1);
+    hold.release();
+    QTRY_VERIFY_WITH_TIMEOUT(messages(w).contains(kOcrRead), kOcrTimeoutMs);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("12.345"));
+    // One read answered, and the cursor is back (the busy request set none).
+    QTest::qWait(200);
+    QCOMPARE(messages(w).count(kOcrRead), 1);
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestFramewrightVideo::ocr_missingLanguageDataSaysWhereItLookedThenFindsIt_data()
+{
+    QTest::addColumn<bool>("installInHome");
+    QTest::newRow("then TESSDATA_PREFIX points at the data again") << false;
+    QTest::newRow("then the data is put in ~/tessdata") << true;
+}
+
+void TestFramewrightVideo::ocr_missingLanguageDataSaysWhereItLookedThenFindsIt()
+{
+    QFETCH(bool, installInHome);
+    const QString path = textClip(QStringLiteral("timer"));
+    QVERIFY(!path.isEmpty());
+    // Where the data is on this machine, to install it from later.
+    QString installed;
+    {
+        TextRecognizer probe;
+        QString error;
+        QVERIFY2(probe.start(QCoreApplication::applicationDirPath(), &error), qPrintable(error));
+        installed = probe.dataDirectory() + QStringLiteral("/eng.traineddata");
+    }
+    QVERIFY2(QFileInfo(installed).isFile(), qPrintable(installed));
+
+    // No data in any place looked in. The engine starts on a window's
+    // first read, so the environment is changed before the window exists.
+    testmedia::EnvironmentGuard environment({"TESSDATA_PREFIX", "HOME"});
+    QTemporaryDir prefix;
+    QTemporaryDir home;
+    QVERIFY(prefix.isValid() && home.isValid());
+    qputenv("TESSDATA_PREFIX", QFile::encodeName(prefix.path()));
+    qputenv("HOME", QFile::encodeName(home.path()));
+    Framewright w(path);
+    ui(w).displayWidget->editCrop = kAroundFirstTime;
+    QGuiApplication::clipboard()->setText(kClipboardBefore);
+
+    triggerOcr(w);
+    QTRY_VERIFY2_WITH_TIMEOUT(messages(w).contains(kOcrNoData), qPrintable(messages(w).join(QLatin1Char('|'))),
+                              kOcrTimeoutMs);
+    QCOMPARE(QGuiApplication::clipboard()->text(), kClipboardBefore);
+    QVERIFY(!messages(w).contains(kOcrRead));
+    const QString status = w.statusBar()->currentMessage();
+    QVERIFY2(status.contains(QStringLiteral("no English language data found")), qPrintable(status));
+    QVERIFY2(status.contains(prefix.path()), qPrintable(status));
+    QVERIFY2(status.contains(QDir(home.path()).filePath(QStringLiteral("tessdata"))), qPrintable(status));
+    QVERIFY(!QGuiApplication::overrideCursor());
+
+    // The data turns up while the program runs: the next read finds it.
+    if (installInHome) {
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("tessdata")));
+        QVERIFY(QFile::copy(installed, home.filePath(QStringLiteral("tessdata/eng.traineddata"))));
+    } else {
+        environment.restore();
+    }
+    triggerOcr(w);
+    QTRY_VERIFY2_WITH_TIMEOUT(messages(w).contains(kOcrRead), qPrintable(messages(w).join(QLatin1Char('|'))),
+                              kOcrTimeoutMs);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("12.345"));
+    QCOMPARE(messages(w).count(kOcrNoData), 1);
+}
+
+void TestFramewrightVideo::ocr_languageDataBesideTheVideoNotLoaded_data()
+{
+    QTest::addColumn<QString>("planted");  // the folder, in the video's folder, holding eng.traineddata
+    QTest::newRow("tessdata in the video's folder") << QStringLiteral("tessdata");
+    QTest::newRow("a folder named ~ in the video's folder") << QStringLiteral("~/tessdata");
+}
+
+void TestFramewrightVideo::ocr_languageDataBesideTheVideoNotLoaded()
+{
+    QFETCH(QString, planted);
+    const QString clipPath = textClip(QStringLiteral("timer"));
+    QVERIFY(!clipPath.isEmpty());
+    // A home without data of its own: only Tesseract's folder holds any.
+    testmedia::EnvironmentGuard environment({"HOME"});
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    qputenv("HOME", QFile::encodeName(home.path()));
+
+    // A downloaded video with a file named as the English data beside it,
+    // which cannot be loaded: were it used, the read would fail.
+    QTemporaryDir downloads(mediaDir.filePath(QStringLiteral("downloaded-XXXXXX")));
+    QVERIFY(downloads.isValid());
+    const QString video = downloads.filePath(QStringLiteral("solve.avi"));
+    QVERIFY(QFile::copy(clipPath, video));
+    QVERIFY(QDir(downloads.path()).mkpath(planted));
+    writeFile(downloads.filePath(planted + QStringLiteral("/eng.traineddata")),
+              QByteArray("not Tesseract language data\n").repeated(200));
+    {
+        TextRecognizer probe;
+        QVERIFY2(!probe.start(QFileInfo(downloads.filePath(planted)).path(), nullptr),
+                 "the planted file loads as language data: it is no trap");
+    }
+
+    Framewright w(video);
+    QCOMPARE(QDir::currentPath(), QFileInfo(video).canonicalPath());
+    ui(w).displayWidget->editCrop = kAroundFirstTime;
+    QGuiApplication::clipboard()->setText(kClipboardBefore);
+    triggerOcr(w);
+    QTRY_VERIFY_WITH_TIMEOUT(messages(w).contains(kOcrRead) || messages(w).contains(kOcrNoData), kOcrTimeoutMs);
+    QVERIFY2(messages(w).contains(kOcrRead), qPrintable(w.statusBar()->currentMessage()));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("12.345"));
 }
 
 QTEST_MAIN(TestFramewrightVideo)

@@ -1,6 +1,7 @@
 #include "TestMedia.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <opencv2/imgcodecs.hpp>
@@ -108,6 +109,54 @@ std::optional<QString> writeClip(const QString &dir, const ClipOptions &options,
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         if (error)
             *error = QString::fromLocal8Bit(process.readAllStandardError());
+        return std::nullopt;
+    }
+    return path;
+}
+
+std::optional<QString> writeTextClip(const QString &dir, const TextClipOptions &options, QString *error)
+{
+    const QString font = QString::fromLatin1(kTextFont);
+    if (!QFileInfo(font).isFile()) {
+        if (error)
+            *error = QStringLiteral("the font %1 is missing (fonts-dejavu-core)").arg(font);
+        return std::nullopt;
+    }
+    QStringList filters;
+    for (const QRect &panel : options.panels)
+        filters << QStringLiteral("drawbox=x=%1:y=%2:w=%3:h=%4:color=white:t=fill")
+                       .arg(panel.x())
+                       .arg(panel.y())
+                       .arg(panel.width())
+                       .arg(panel.height());
+    for (const ClipText &line : options.texts) {
+        const QString shown = line.lastFrame < 0 ? QStringLiteral("gte(n,%1)").arg(line.firstFrame)
+                                                 : QStringLiteral("between(n,%1,%2)").arg(line.firstFrame).arg(line.lastFrame);
+        filters << QStringLiteral("drawtext=fontfile=%1:text='%2':fontsize=%3:fontcolor=black:x=%4:y=%5:enable='%6'")
+                       .arg(font, line.text)
+                       .arg(line.size)
+                       .arg(line.x)
+                       .arg(line.y)
+                       .arg(shown);
+    }
+    if (filters.isEmpty())
+        filters << QStringLiteral("null");
+    const QString path = QDir(dir).filePath(options.fileName);
+    const QStringList args = {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                              QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                              QStringLiteral("color=%1:size=%2x%3:rate=%4")
+                                  .arg(options.background)
+                                  .arg(options.width)
+                                  .arg(options.height)
+                                  .arg(options.fps),
+                              QStringLiteral("-frames:v"), QString::number(options.frames), QStringLiteral("-vf"),
+                              filters.join(QLatin1Char(',')), QStringLiteral("-c:v"), QStringLiteral("mjpeg"),
+                              QStringLiteral("-q:v"), QStringLiteral("2"), path};
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"), args);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        if (error)
+            *error = QStringLiteral("ffmpeg failed: %1").arg(QString::fromLocal8Bit(process.readAllStandardError()));
         return std::nullopt;
     }
     return path;

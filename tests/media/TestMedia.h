@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -42,5 +44,37 @@ QStringList writeImageSequence(const QString &dir, const QString &prefix, int fi
 
 // Whether the ffmpeg program can be run.
 bool haveFfmpeg();
+
+// The font text clips are drawn in (fonts-dejavu-core).
+constexpr char kTextFont[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// A line of black DejaVu Sans in a text clip's frames.
+struct ClipText
+{
+    QString text;        // letters, digits, spaces and dots (no filter syntax)
+    int x = 0;           // left of the text, pixels
+    int y = 0;           // top of the text, pixels
+    int size = 72;       // font size, pixels
+    int firstFrame = 0;  // 0-based frames it shows in
+    int lastFrame = -1;  // -1: to the end
+};
+
+// Frames showing texts, as a filmed timer or an overlay does: `background`
+// (an ffmpeg colour) with white `panels` under the texts.
+struct TextClipOptions
+{
+    QString fileName;  // e.g. "timer.avi"; MJPEG
+    int frames = 10;
+    int width = 640;
+    int height = 360;
+    double fps = 25.0;
+    QString background = QStringLiteral("white");
+    QList<QRect> panels;
+    QList<ClipText> texts;
+};
+
+// Draws the clip with ffmpeg's drawtext into `dir`; returns its path, or
+// nullopt with the reason (ffmpeg's messages, a missing font) in `error`.
+std::optional<QString> writeTextClip(const QString &dir, const TextClipOptions &options, QString *error = nullptr);
 
 }  // namespace testmedia

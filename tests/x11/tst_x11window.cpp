@@ -6,7 +6,7 @@
 //
 // Every clip frame paints its 0-based index as a grid of blocks; the time
 // label ends in "(N)", the 1-based frame number, so the screen must show
-// index N - 1.
+// index N - 1. (The text recognition test uses a clip of a filmed timer.)
 //
 // Run under Xvfb with the xcb platform (CTest does: xvfb-run -a). Without a
 // DISPLAY every test is skipped.
@@ -15,11 +15,13 @@
 #include "TestMedia.h"
 #include "WindowWait.h"
 #include "XInput.h"
+#include "XSelection.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -187,6 +189,38 @@ double leftMarginMean(const cv::Mat &picture)
     return cv::mean(grey(strip))[0];
 }
 
+// How many pixels of `area` differ by more than 100 grey levels between
+// `before` and `after` (BGR grabs of one size).
+int changedPixels(const cv::Mat &before, const cv::Mat &after, const cv::Rect &area)
+{
+    cv::Mat a, b, difference;
+    cv::cvtColor(before(area), a, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(after(area), b, cv::COLOR_BGR2GRAY);
+    cv::absdiff(a, b, difference);
+    cv::threshold(difference, difference, 100, 255, cv::THRESH_BINARY);
+    return cv::countNonZero(difference);
+}
+
+// How many pixels white overlay text lightens: mid grey (the scene around
+// a filmed timer) in `under`, at least 60 levels lighter in `over`. A fading
+// overlay stays above that for its first half. Only areas of grey count, not
+// the grey edges of dark digits, which another frame may paint white.
+int lightenedScenePixels(const cv::Mat &under, const cv::Mat &over)
+{
+    if (under.empty() || over.empty() || under.size() != over.size())
+        return -1;
+    cv::Mat a, b;
+    cv::cvtColor(under, a, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(over, b, cv::COLOR_BGR2GRAY);
+    cv::Mat scene, lighter;
+    cv::inRange(a, 80, 160, scene);
+    cv::erode(scene, scene, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+    a.convertTo(a, CV_16S);
+    b.convertTo(b, CV_16S);
+    cv::compare(b - a, 60, lighter, cv::CMP_GT);
+    return cv::countNonZero(scene & lighter);
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Action)
@@ -212,6 +246,7 @@ private:
     QTemporaryDir mediaDir;
     QString clip;      // kFrames frames of kWidth x kHeight, MJPEG AVI
     QString clip1080;  // 1080p H.264, made by the test that needs it
+    QString timerClip; // a filmed timer, made by the test that needs it
     std::unique_ptr<XInput> input;
 
     std::unique_ptr<Framewright> window;
@@ -290,6 +325,7 @@ private Q_SLOTS:
     void heldStepKey_stopsSteppingOnRelease_data();
     void heldStepKey_stopsSteppingOnRelease();
     void exportGifFromTheMenu_screenKeepsTheFrame();
+    void ctrlTCtrlLetGoFirst_readsTheShownTimeOntoTheClipboard();
 };
 
 // ---- set-up ----------------------------------------------------------------
@@ -346,9 +382,13 @@ void TestX11Window::cleanup()
         tabWidget = nullptr;
         brightnessSlider = nullptr;
     }
+    // A test that stopped during a text recognition closed the window with
+    // the busy cursor still set.
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
     // Let go of anything a failed test left pressed.
     if (input) {
-        for (unsigned long keysym : {XK_Shift_L, XK_Control_L, XK_d})
+        for (unsigned long keysym : {XK_Shift_L, XK_Control_L, XK_d, XK_t})
             input->keyUp(keysym);
         input->buttonUp(1);
     }
@@ -1142,6 +1182,112 @@ void TestX11Window::exportGifFromTheMenu_screenKeepsTheFrame()
     run(Script{key(XK_d, "D", 32)});
 }
 
+// ---- text recognition ------------------------------------------------------
+
+void TestX11Window::ctrlTCtrlLetGoFirst_readsTheShownTimeOntoTheClipboard()
+{
+    // A filmed timer: black digits on a white panel in a grey scene, "12.345"
+    // on the first frame and "67.890" on the others. The overlay is white
+    // text, seen against the grey.
+    const QRect panel(150, 115, 340, 130);
+    if (timerClip.isEmpty()) {
+        testmedia::TextClipOptions options;
+        options.fileName = QStringLiteral("timer.avi");
+        options.frames = 30;
+        options.width = kWidth;
+        options.height = kHeight;
+        options.fps = kFps;
+        options.background = QStringLiteral("0x707070");
+        options.panels = {panel};
+        options.texts = {{QStringLiteral("12.345"), 170, 140, 72, 0, 0}, {QStringLiteral("67.890"), 170, 140, 72, 1, -1}};
+        QString error;
+        const auto path = testmedia::writeTextClip(mediaDir.path(), options, &error);
+        QVERIFY2(path, qPrintable(error));
+        timerClip = *path;
+    }
+    frameAspect = double(kWidth) / kHeight;
+    showWindow(timerClip);
+    RETURN_IF_FAILED();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    display = widget<QWidget>("displayWidget");
+    timeLabel = widget<QLabel>("timeLabel");
+    QVERIFY(display && timeLabel);
+    expectLabel(1, QStringLiteral("opening the timer clip"));
+    RETURN_IF_FAILED();
+
+    // The clipboard as another program pastes it.
+    const QString before = QStringLiteral("kept on the clipboard");
+    QGuiApplication::clipboard()->setText(before);
+    QString error;
+    const auto pasted = [&error] {
+        return clipboardTextFromAnotherClient(5000, &error).value_or(QStringLiteral("<%1>").arg(error));
+    };
+    QCOMPARE(pasted(), before);
+
+    // The first frame on screen: a white panel in a grey scene.
+    const double scale = double(pictureRect().width()) / kWidth;
+    const cv::Rect panelOnScreen(int(panel.x() * scale), int(panel.y() * scale), int(panel.width() * scale),
+                                 int(panel.height() * scale));
+    const cv::Rect sceneOnScreen(0, 0, int(panel.x() * scale), int(panel.y() * scale));
+    cv::Mat first;
+    const bool painted = waitUntil(
+        [&] {
+            first = grabPicture();
+            if (first.empty())
+                return false;
+            const double panelMean = cv::mean(first(panelOnScreen))[0];
+            const double sceneMean = cv::mean(first(sceneOnScreen))[0];
+            return panelMean > 200 && sceneMean > 90 && sceneMean < 140;
+        },
+        kScreenTimeoutMs);
+    QVERIFY2(painted, qPrintable(QStringLiteral("the timer clip is not on screen; grab kept as %1")
+                                     .arg(keep(first, QStringLiteral("first")))));
+
+    // Ctrl+T as people often type it, Ctrl let go before T, and D right
+    // after: the step lands during the read or after it, and either way the
+    // text is that of the frame the keys were typed on.
+    input->chord(XK_Control_L, XK_t, true);
+    input->type(XK_d);
+    // The answer: "OCR" over the picture (looked for above the time box,
+    // whose text changes with the step) ...
+    const auto aboveTimeBox = [](const cv::Mat &picture) {
+        return picture.empty() ? picture : picture(cv::Rect(0, 0, picture.cols, picture.rows * 4 / 5));
+    };
+    cv::Mat shown;
+    int lightened = 0;
+    const bool said = waitUntil(
+        [&] {
+            shown = grabPicture();
+            lightened = lightenedScenePixels(aboveTimeBox(first), aboveTimeBox(shown));
+            return lightened > 3000;
+        },
+        20000);
+    QVERIFY2(said, qPrintable(QStringLiteral("no overlay after Ctrl+T, Ctrl let go first (%1 pixels of the scene "
+                                             "lightened); grab kept as %2")
+                                  .arg(lightened)
+                                  .arg(keep(shown, QStringLiteral("overlay")))));
+    // ... and the time for any program to paste.
+    QCOMPARE(pasted(), QStringLiteral("12.345"));
+    // The overlay fades and the cursor is back; the step is on screen, and
+    // T let go after Ctrl did nothing more.
+    const bool faded = waitUntil(
+        [&] {
+            shown = grabPicture();
+            lightened = lightenedScenePixels(aboveTimeBox(first), aboveTimeBox(shown));
+            return lightened < 50;
+        },
+        5000);
+    QVERIFY2(faded, qPrintable(QStringLiteral("the overlay stays (%1 pixels of the scene lightened); grab kept as %2")
+                                   .arg(lightened)
+                                   .arg(keep(shown, QStringLiteral("after")))));
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(labelFrame(), 2);
+    const int changed = changedPixels(first, shown, panelOnScreen);
+    QVERIFY2(changed > 500, qPrintable(QStringLiteral("the next frame is not on screen (%1 pixels of the panel changed); "
+                                                      "grab kept as %2")
+                                           .arg(changed)
+                                           .arg(keep(shown, QStringLiteral("stepped")))));
+}
 
 // QApplication needs a display for the xcb platform: without one, start
 // offscreen so that the tests can say why they skip.
