@@ -22,6 +22,7 @@
 #include "ui_FramewrightWindow.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -87,7 +88,11 @@ Framewright::~Framewright()
 {
     SaveOnShutdown();
     player->setSource(nullptr);
-    ocr.reset();  // waits for a recognition still running, then ends the engine
+    // A recognition still running is waited for, its answer never shown:
+    // the cursor it set goes back now.
+    if (ocr && ocr->busy())
+        QGuiApplication::restoreOverrideCursor();
+    ocr.reset();  // waits for the recognition, then ends the engine
     WriteSettings();
     // The base destructor hides and deletes the widgets after the members
     // (the form, the player, the model) are gone, and that still emits

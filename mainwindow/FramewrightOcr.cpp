@@ -37,6 +37,11 @@ void Framewright::on_actionOCR_from_selection_triggered()
         ocr = std::make_unique<OcrRunner>(QCoreApplication::applicationDirPath());
         connect(ocr.get(), &OcrRunner::recognised, this, [this](const QString &text) {
             QGuiApplication::restoreOverrideCursor();
+            // Nothing read: the clipboard keeps what the user had put there.
+            if (text.isEmpty()) {
+                ShowMessage(tr("OCR: no text found"));
+                return;
+            }
             QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
             ShowMessage(tr("OCR"));
         });
