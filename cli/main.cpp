@@ -197,6 +197,7 @@ int runDb(const QStringList &args)
         data.records = &database->solves;
         data.listed = db::workingSet(database->solves, shown);
         data.current = currentRow;
+        data.summarise();  // once for the six charts, not once each
         for (const charts::Chart chart : charts::kCharts) {
             const QString file = QDir(chartsDir).filePath(charts::chartFileName(chart));
             if (!charts::drawChart(chart, data, kChartWidth).save(file, "PNG")) {
