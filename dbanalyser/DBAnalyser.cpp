@@ -283,6 +283,9 @@ void DBAnalyser::drawCharts()
         if (chartLabels.size() <= qsizetype(i)) {
             auto *label = new QLabel(ui->scrollAreaWidgetContents);
             label->setObjectName(charts::chartFileName(charts::kCharts[i]).section(QLatin1Char('.'), 0, 0));
+            // Whole pictures: the scroll area scrolls rather than squeezing
+            // the charts into its height.
+            label->setMinimumSize(charts::chartSize(charts::kCharts[i], kChartWidth));
             layout->addWidget(label);
             chartLabels.append(label);
         }
