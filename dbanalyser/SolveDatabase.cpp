@@ -7,12 +7,18 @@
 #include <QHash>
 #include <QStringView>
 
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <unordered_set>
 #include <utility>
 
 namespace db {
@@ -42,114 +48,172 @@ enum Column : qsizetype {
 // Columns 10, 13, 14, 36, 37 and 43 carry nothing the analyser shows, so
 // the record has no room for them and they are not read.
 
+// Fields are byte ranges of the UTF-8 text. Every character the reading
+// looks at (quote, delimiter, tab, line feed, carriage return, the digits of
+// numbers) is ASCII, and a UTF-8 decoder never lets a byte below 0x80 become
+// part of another character, so cutting the bytes first and decoding each
+// field after gives the texts a decode of the whole file would give.
+using Bytes = QByteArrayView;
+
+constexpr char kBom[] = "\xEF\xBB\xBF";
+
+// The text of a field. QString::fromUtf8 drops a byte order mark at the start
+// of what it decodes; inside a file that mark is an ordinary character, and
+// stays one.
+QString decode(Bytes bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    if (bytes.startsWith(Bytes(kBom, 3)))
+        text.prepend(QChar(0xFEFF));
+    return text;
+}
+
+// Trimmed like QString::trimmed: ASCII white space here, the rest (no-break
+// space and the like) by Qt after decoding.
+bool isAsciiSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+Bytes asciiTrimmed(Bytes bytes)
+{
+    qsizetype begin = 0;
+    qsizetype end = bytes.size();
+    while (begin < end && isAsciiSpace(bytes[begin]))
+        ++begin;
+    while (end > begin && isAsciiSpace(bytes[end - 1]))
+        --end;
+    return bytes.sliced(begin, end - begin);
+}
+
+QString fieldText(Bytes bytes)
+{
+    return decode(asciiTrimmed(bytes)).trimmed();
+}
+
 // Numbers are read exactly as QString::toFloat and toInt read them (C locale:
 // decimal point only, optional sign, exponent for floats, nothing else in
 // the field), but without their per-call conversions: a file holds a dozen
 // numbers per line and a database 100,000 lines. Anything unusual (white
-// space, non-ASCII, a very long field) is handed to Qt itself.
+// space inside, non-ASCII, a very long field) is handed to Qt itself.
 constexpr qsizetype kNumberBuffer = 64;
 
-// The field as ASCII without a leading "+" (which from_chars refuses), or
-// false, leaving the field to Qt, when it is not plain ASCII or too long.
-bool asciiNumber(QStringView text, char (&buffer)[kNumberBuffer], qsizetype &length)
+// The ASCII-trimmed field without a leading "+" (which from_chars refuses),
+// or false, leaving the field to Qt, when it is not plain printable ASCII or
+// too long.
+bool plainNumber(Bytes &text)
 {
-    if (text.startsWith(u'+')) {
-        text = text.mid(1);
-        if (text.startsWith(u'+') || text.startsWith(u'-'))
+    text = asciiTrimmed(text);
+    if (text.startsWith('+')) {
+        text = text.sliced(1);
+        if (text.startsWith('+') || text.startsWith('-'))
             return false;
     }
     if (text.size() > kNumberBuffer)
         return false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c > 0x7F || c <= 0x20)  // Qt decides what white space it skips
+    for (const char c : text) {
+        if (uchar(c) > 0x7F || uchar(c) <= 0x20)  // Qt decides what white space it skips
             return false;
-        buffer[i] = char(c);
     }
-    length = text.size();
     return true;
 }
 
-float toFloat(QStringView text)
+float toFloat(Bytes field)
 {
-    char buffer[kNumberBuffer];
-    qsizetype length = 0;
-    if (!asciiNumber(text, buffer, length)) {
+    Bytes text = field;
+    if (!plainNumber(text)) {
         bool ok = false;
-        const float value = text.toFloat(&ok);
+        const float value = fieldText(field).toFloat(&ok);
         return ok && std::isfinite(value) ? value : 0.0f;
     }
     // Read as double and narrowed, as Qt does, so the rounding is the same.
     double value = 0.0;
-    const auto [end, error] = std::from_chars(buffer, buffer + length, value);
-    if (error != std::errc() || end != buffer + length || !std::isfinite(value)
+    const char *const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || stop != end || !std::isfinite(value)
         || std::fabs(value) > double(std::numeric_limits<float>::max()))
         return 0.0f;  // unparsable, "inf", "nan" or beyond the float range
     return float(value);  // an underflow gives 0 either way
 }
 
-int32_t toInt(QStringView text)
+int32_t toInt(Bytes field)
 {
-    char buffer[kNumberBuffer];
-    qsizetype length = 0;
-    if (!asciiNumber(text, buffer, length)) {
+    Bytes text = field;
+    if (!plainNumber(text)) {
         bool ok = false;
-        const int value = text.toInt(&ok, 10);
+        const int value = fieldText(field).toInt(&ok, 10);
         return ok ? int32_t(value) : 0;
     }
     int32_t value = 0;
-    const auto [end, error] = std::from_chars(buffer, buffer + length, value, 10);
-    return error == std::errc() && end == buffer + length ? value : 0;
+    const char *const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+    return error == std::errc() && stop == end ? value : 0;
 }
 
-int32_t yearOf(QStringView date, QStringView dateText)
+bool isAscii(Bytes bytes)
 {
-    const qsizetype dash = date.indexOf(u'-');
-    const int32_t year = toInt((dash < 0 ? date : date.left(dash)).trimmed());
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
+int32_t yearOf(Bytes date, Bytes dateText)
+{
+    if (!isAscii(date) || !isAscii(dateText)) {
+        // Cut by UTF-16 units, as the text is counted elsewhere.
+        const QString dateString = fieldText(date);
+        const QString textString = fieldText(dateText);
+        const qsizetype dash = dateString.indexOf(u'-');
+        const int32_t year = fieldText(dateString.left(dash < 0 ? dateString.size() : dash).toUtf8()).toInt();
+        if (year == 0 && textString.size() >= 4)
+            return textString.right(4).toInt();
+        return year;
+    }
+    date = asciiTrimmed(date);
+    dateText = asciiTrimmed(dateText);
+    const qsizetype dash = date.indexOf('-');
+    const int32_t year = toInt(dash < 0 ? date : date.first(dash));
     if (year == 0 && dateText.size() >= 4)
-        return toInt(dateText.right(4));
+        return toInt(dateText.last(4));
     return year;
 }
 
 // Texts that repeat from line to line (puzzle, method, solver, ...): equal
-// texts share one buffer, which saves memory and keeps the list and the
-// filters, which read them for every solve, within a few cache lines.
+// bytes share one decoded buffer, which saves memory and decoding, and keeps
+// the list and the filters, which read them for every solve, within a few
+// cache lines.
 class TextPool
 {
 public:
-    QString text(QStringView view)
+    QString text(Bytes bytes)
     {
-        const auto it = texts_.find(view);
+        const auto it = texts_.find(bytes);
         if (it != texts_.end())
-            return *it;
-        return *texts_.insert(view.toString()).first;
+            return it->second;
+        return texts_.emplace(QByteArray(bytes.data(), bytes.size()), fieldText(bytes)).first->second;
     }
 
 private:
     struct Hash
     {
         using is_transparent = void;
-        size_t operator()(QStringView view) const { return qHash(view); }
+        size_t operator()(Bytes bytes) const { return qHash(bytes); }
     };
     struct Equal
     {
         using is_transparent = void;
-        bool operator()(QStringView a, QStringView b) const { return a == b; }
+        bool operator()(Bytes a, Bytes b) const { return a == b; }
     };
-    std::unordered_set<QString, Hash, Equal> texts_;
+    std::unordered_map<QByteArray, QString, Hash, Equal> texts_;
 };
 
-// `fields` holds `count` (at least kMinFieldCount, at most kReadFieldCount)
-// untrimmed views of one line.
-cube::SolveRecord buildFromFields(const QStringView *fields, qsizetype count, TextPool &pool)
+// Fills the default-constructed `record` from `fields`, which holds `count`
+// (at least kMinFieldCount, at most kReadFieldCount) untrimmed byte ranges
+// of one line, and does the common analysis.
+void fillFromFields(cube::SolveRecord &record, const Bytes *fields, qsizetype count, TextPool &pool)
 {
-    const auto field = [&](qsizetype column) {
-        return column < count ? fields[column].trimmed() : QStringView();
-    };
-    const auto text = [&](qsizetype column) { return field(column).toString(); };
+    const auto field = [&](qsizetype column) { return column < count ? fields[column] : Bytes(); };
+    const auto text = [&](qsizetype column) { return fieldText(field(column)); };
     const auto shared = [&](qsizetype column) { return pool.text(field(column)); };
 
-    cube::SolveRecord record;
     record.solveId = text(ColSolveId);
     record.puzzle = shared(ColPuzzle);
     record.time = toFloat(field(ColTime));
@@ -174,26 +238,57 @@ cube::SolveRecord buildFromFields(const QStringView *fields, qsizetype count, Te
     record.pllAlg = text(ColPllAlg);
 
     cube::analyseCommon(record);
-    return record;
 }
 
-// Splits `line` on `delimiter` into at most kReadFieldCount views (empty
+// Splits `line` on `delimiter` into at most kReadFieldCount ranges (empty
 // parts kept) and returns how many it found. Stopping early keeps the memory
 // bounded however many delimiters a hostile line holds.
-qsizetype splitLine(QStringView line, QChar delimiter, std::array<QStringView, kReadFieldCount> &fields)
+qsizetype splitLine(Bytes line, char delimiter, std::array<Bytes, kReadFieldCount> &fields)
 {
     qsizetype count = 0;
-    qsizetype start = 0;
+    const char *start = line.data();
+    const char *const end = line.data() + line.size();
     while (count < kReadFieldCount) {
-        const qsizetype end = line.indexOf(delimiter, start);
-        if (end < 0) {
-            fields[size_t(count++)] = line.mid(start);
+        const auto *stop = static_cast<const char *>(std::memchr(start, delimiter, size_t(end - start)));
+        if (!stop) {
+            fields[size_t(count++)] = Bytes(start, end - start);
             break;
         }
-        fields[size_t(count++)] = line.mid(start, end - start);
-        start = end + 1;
+        fields[size_t(count++)] = Bytes(start, stop - start);
+        start = stop + 1;
     }
     return count;
+}
+
+// The quoting pass over `size` units at `data`, in place; the new size.
+template<typename Char>
+qsizetype unquoteInPlace(Char *data, qsizetype size, Char delimiter)
+{
+    Char *out = data;
+    bool inside = false;
+    for (qsizetype i = 0; i < size; ++i) {
+        const Char c = data[i];
+        if (c == Char('"')) {
+            inside = !inside;
+            continue;  // every quote goes
+        }
+        *out++ = (inside && (c == delimiter || c == Char('\t') || c == Char('\n') || c == Char('\r'))) ? Char('|') : c;
+    }
+    return out - data;
+}
+
+template<typename Char>
+char delimiterOf(const Char *data, qsizetype size)
+{
+    qsizetype commas = 0;
+    qsizetype semicolons = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (data[i] == Char(','))
+            ++commas;
+        else if (data[i] == Char(';'))
+            ++semicolons;
+    }
+    return commas > semicolons ? ',' : ';';
 }
 
 QStringList solverEntries(const QHash<QString, int32_t> &counts)
@@ -217,101 +312,217 @@ QStringList solverEntries(const QHash<QString, int32_t> &counts)
     return entries;
 }
 
+// A line that becomes a record: where it is and which line of the file it is.
+struct RecordLine
+{
+    qsizetype begin;
+    qsizetype size;
+    qint64 lineNumber;  // 0-based, in the whole text
+};
+
+// One stretch of whole lines of the text, read in two passes: first which of
+// its lines become records (so every record's place in `solves` is known
+// before any is built), then the records themselves.
+struct Chunk
+{
+    Bytes text;
+    qint64 firstLine = 0;  // number of the stretch's first line in the whole text
+    qint64 lineCount = 0;
+    std::vector<RecordLine> recordLines;
+    size_t firstRecord = 0;  // index in `solves` of the first record
+    QHash<QString, int32_t> counts;
+};
+
+// The first pass: the header and short lines are left out here.
+void findRecordLines(Chunk &chunk, char delimiter)
+{
+    const char *const begin = chunk.text.data();
+    const char *const end = begin + chunk.text.size();
+    const char *start = begin;
+    qint64 line = chunk.firstLine;
+    while (start <= end) {
+        const auto *stop = static_cast<const char *>(std::memchr(start, '\n', size_t(end - start)));
+        if (!stop)
+            stop = end;
+        const Bytes text(start, stop - start);
+        if (!text.startsWith("ID")) {
+            qsizetype delimiters = 0;
+            for (const char *c = start; c < stop && delimiters < kMinFieldCount - 1; ++c)
+                delimiters += *c == delimiter;
+            if (delimiters == kMinFieldCount - 1)
+                chunk.recordLines.push_back({start - begin, stop - start, line});
+        }
+        ++line;
+        start = stop + 1;
+    }
+    chunk.lineCount = line - chunk.firstLine;
+}
+
+// The second pass: builds and analyses the chunk's records in their places,
+// adding the lines passed to `linesRead` and calling `report` (when given)
+// every kProgressLines records.
+void buildRecords(Chunk &chunk, char delimiter, std::vector<cube::SolveRecord> &solves,
+                  std::atomic<qint64> &linesRead, const std::function<void()> &report)
+{
+    // Often enough for a progress dialog, rarely enough to cost nothing.
+    constexpr size_t kProgressRecords = 2048;
+    TextPool pool;
+    std::array<Bytes, kReadFieldCount> fields;
+    qint64 lineReached = chunk.firstLine;
+    for (size_t i = 0; i < chunk.recordLines.size(); ++i) {
+        const RecordLine &line = chunk.recordLines[i];
+        const qsizetype count = splitLine(chunk.text.sliced(line.begin, line.size), delimiter, fields);
+        cube::SolveRecord &record = solves[chunk.firstRecord + i];
+        fillFromFields(record, fields.data(), count, pool);
+        // A record's method analysis depends on that record alone.
+        if (record.method == u"CFOP")
+            cube::analyseCfop(record);
+        else if (record.method == u"Roux")
+            cube::analyseRoux(record);
+        ++chunk.counts[record.solver];
+        if ((i + 1) % kProgressRecords == 0) {
+            linesRead.fetch_add(line.lineNumber + 1 - lineReached, std::memory_order_relaxed);
+            lineReached = line.lineNumber + 1;
+            if (report)
+                report();
+        }
+    }
+    linesRead.fetch_add(chunk.firstLine + chunk.lineCount - lineReached, std::memory_order_relaxed);
+}
+
+// Runs `work(i)` for every i below `count`, i = 0 on the calling thread and
+// each other on a thread of its own, calling `waiting` now and then on the
+// calling thread until all are done.
+void runOnThreads(size_t count, const std::function<void(size_t)> &work, const std::function<void()> &waiting)
+{
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    size_t workersDone = 0;
+    std::vector<std::thread> workers;
+    for (size_t i = 1; i < count; ++i) {
+        workers.emplace_back([&, i] {
+            work(i);
+            const std::lock_guard lock(doneMutex);
+            ++workersDone;
+            doneChanged.notify_one();
+        });
+    }
+    work(0);
+    {
+        std::unique_lock lock(doneMutex);
+        while (workersDone < workers.size()) {
+            doneChanged.wait_for(lock, std::chrono::milliseconds(100));
+            lock.unlock();
+            waiting();
+            lock.lock();
+        }
+    }
+    for (std::thread &worker : workers)
+        worker.join();
+}
+
 }  // namespace
 
 cube::SolveRecord buildSolveRecord(const QStringList &fields)
 {
     if (fields.size() < kMinFieldCount)
         return {};
-    std::array<QStringView, kReadFieldCount> views;
     const qsizetype count = std::min(fields.size(), kReadFieldCount);
-    for (qsizetype i = 0; i < count; ++i)
-        views[size_t(i)] = fields.at(i);
+    std::array<QByteArray, kReadFieldCount> utf8;
+    std::array<Bytes, kReadFieldCount> views;
+    for (qsizetype i = 0; i < count; ++i) {
+        utf8[size_t(i)] = fields.at(i).toUtf8();
+        views[size_t(i)] = utf8[size_t(i)];
+    }
     TextPool pool;
-    return buildFromFields(views.data(), count, pool);
+    cube::SolveRecord record;
+    fillFromFields(record, views.data(), count, pool);
+    return record;
 }
 
 QChar chooseDelimiter(const QString &text)
 {
-    qsizetype commas = 0;
-    qsizetype semicolons = 0;
-    for (const QChar c : text) {
-        if (c == u',')
-            ++commas;
-        else if (c == u';')
-            ++semicolons;
-    }
-    return commas > semicolons ? QChar(u',') : QChar(u';');
+    return QLatin1Char(delimiterOf(text.utf16(), text.size()));
+}
+
+char chooseDelimiterUtf8(QByteArrayView utf8)
+{
+    return delimiterOf(utf8.data(), utf8.size());
 }
 
 QString unquoteFields(const QString &text, QChar delimiter)
 {
-    // Written through a raw pointer: the result is never longer than the text.
-    QString result(text.size(), Qt::Uninitialized);
-    QChar *out = result.data();
-    bool inside = false;
-    for (const QChar c : text) {
-        if (c == u'"') {
-            inside = !inside;
-            continue;  // every quote goes
-        }
-        *out++ = (inside && (c == delimiter || c == u'\t' || c == u'\n' || c == u'\r')) ? QChar(u'|') : c;
-    }
-    result.truncate(out - result.constData());
+    QString result = text;
+    auto *units = reinterpret_cast<char16_t *>(result.data());
+    result.truncate(unquoteInPlace(units, result.size(), char16_t(delimiter.unicode())));
     return result;
 }
 
 SolveDatabase parseDatabase(const QString &text, QChar delimiter, const LoadProgress &progress)
 {
-    // Often enough for a progress dialog, rarely enough to cost nothing.
-    constexpr qint64 kProgressLines = 2048;
-    const QString unquoted = unquoteFields(text, delimiter);
-    const QStringView all(unquoted);
+    Q_ASSERT(delimiter.unicode() < 0x80);
+    return parseDatabaseUtf8(text.toUtf8(), char(delimiter.unicode()), progress);
+}
+
+SolveDatabase parseDatabaseUtf8(QByteArray utf8, char delimiter, const LoadProgress &progress, int threads)
+{
+    utf8.truncate(unquoteInPlace(utf8.data(), utf8.size(), delimiter));
+    const Bytes all(utf8);
+
+    // Whole lines per chunk, each chunk on a thread of its own; the calling
+    // thread takes the first. Lines depend on nothing but themselves, so the
+    // records, in their places, and the counts are the serial ones.
+    if (threads <= 0)
+        threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    // Below this a thread costs more than it saves.
+    constexpr qsizetype kMinChunkBytes = 1 << 20;
+    threads = int(std::clamp<qsizetype>(all.size() / kMinChunkBytes, 1, threads));
+    std::vector<Chunk> chunks;
+    qsizetype chunkStart = 0;
+    for (int i = 1; i <= threads && chunkStart <= all.size(); ++i) {
+        qsizetype chunkEnd = all.size();
+        if (i < threads) {
+            chunkEnd = all.indexOf('\n', std::max(chunkStart, all.size() * i / threads));
+            if (chunkEnd < 0)
+                chunkEnd = all.size();
+        }
+        chunks.push_back({});
+        chunks.back().text = all.sliced(chunkStart, chunkEnd - chunkStart);
+        chunkStart = chunkEnd + 1;
+    }
+
+    std::atomic<qint64> linesRead{0};
+    const auto report = [&](qint64 lines) {
+        if (progress)
+            progress(std::min(linesRead.load(std::memory_order_relaxed), lines), lines);
+    };
+    runOnThreads(chunks.size(), [&](size_t i) { findRecordLines(chunks[i], delimiter); }, [] {});
+    qint64 lines = 0;
+    size_t records = 0;
+    for (Chunk &chunk : chunks) {
+        chunk.firstLine = lines;
+        for (RecordLine &line : chunk.recordLines)
+            line.lineNumber += lines;  // numbered within the chunk so far
+        lines += chunk.lineCount;
+        chunk.firstRecord = records;
+        records += chunk.recordLines.size();
+    }
 
     SolveDatabase database;
-    // Every record needs a line of its own and kMinFieldCount - 1
-    // delimiters, so this never reserves room the text could not fill.
-    qsizetype lineFeeds = 0;
-    qsizetype delimiters = 0;
-    for (const QChar c : all) {
-        if (c == u'\n')
-            ++lineFeeds;
-        else if (c == delimiter)
-            ++delimiters;
-    }
-    database.solves.reserve(size_t(std::min(lineFeeds + 1, delimiters / (kMinFieldCount - 1))));
+    database.solves.resize(records);
+    const std::function<void()> reportNow = [&] { report(lines); };
+    runOnThreads(
+        chunks.size(),
+        [&](size_t i) { buildRecords(chunks[i], delimiter, database.solves, linesRead, i == 0 ? reportNow : nullptr); },
+        reportNow);
 
     QHash<QString, int32_t> counts;
-    TextPool pool;
-    std::array<QStringView, kReadFieldCount> fields;
-    const qint64 lines = lineFeeds + 1;
-    qint64 linesRead = 0;
-    qsizetype start = 0;
-    while (start <= all.size()) {
-        qsizetype end = all.indexOf(u'\n', start);
-        if (end < 0)
-            end = all.size();
-        const QStringView line = all.mid(start, end - start);
-        start = end + 1;
-        if (progress && ++linesRead % kProgressLines == 0)
-            progress(linesRead, lines);
-
-        if (line.startsWith(u"ID"))
-            continue;  // the header line
-        const qsizetype count = splitLine(line, delimiter, fields);
-        if (count < kMinFieldCount)
-            continue;
-        cube::SolveRecord &record = database.solves.emplace_back(buildFromFields(fields.data(), count, pool));
-        // A record's method analysis depends on that record alone.
-        if (record.method == u"CFOP")
-            cube::analyseCfop(record);
-        else if (record.method == u"Roux")
-            cube::analyseRoux(record);
-        ++counts[record.solver];
+    for (const Chunk &chunk : chunks) {
+        for (auto it = chunk.counts.cbegin(); it != chunk.counts.cend(); ++it)
+            counts[it.key()] += it.value();
     }
     if (progress)
         progress(lines, lines);
-
     database.solverEntries = solverEntries(counts);
     return database;
 }
@@ -330,8 +541,13 @@ std::optional<SolveDatabase> loadDatabaseFile(const QString &path, QString *erro
         }
         return std::nullopt;
     }
-    const QString text = QString::fromUtf8(file.readAll());
-    return parseDatabase(text, chooseDelimiter(text), progress);
+    QByteArray utf8 = file.readAll();
+    file.close();
+    // A decoder drops a byte order mark at the start of a file.
+    if (utf8.startsWith(Bytes(kBom, 3)))
+        utf8.remove(0, 3);
+    const char delimiter = chooseDelimiterUtf8(utf8);
+    return parseDatabaseUtf8(std::move(utf8), delimiter, progress);
 }
 
 }  // namespace db

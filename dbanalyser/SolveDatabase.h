@@ -2,6 +2,8 @@
 
 #include "SolveRecord.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QChar>
 #include <QString>
 #include <QStringList>
@@ -36,6 +38,7 @@ cube::SolveRecord buildSolveRecord(const QStringList &fields);
 
 // ',' when the text holds strictly more commas than semicolons, else ';'.
 QChar chooseDelimiter(const QString &text);
+char chooseDelimiterUtf8(QByteArrayView utf8);
 
 // The quoting pass: inside a double-quoted stretch every delimiter, tab,
 // line feed and carriage return becomes "|"; then every double quote is
@@ -62,7 +65,19 @@ using LoadProgress = std::function<void(qint64 linesRead, qint64 lines)>;
 // (a carriage return left at a line end is trimmed off with its field),
 // lines starting with "ID" are headers and skipped, lines with fewer than
 // kMinFieldCount fields are skipped, the rest become records.
+// `delimiter` is ASCII.
 SolveDatabase parseDatabase(const QString &text, QChar delimiter, const LoadProgress &progress = {});
+
+// The same from UTF-8 bytes as a file holds them (a byte order mark at the
+// start is not skipped here; it counts as a character of the first field),
+// so the text is never widened to UTF-16 as a whole: fields are decoded one
+// by one. Invalid sequences become replacement characters, as a decode of
+// the whole text would make them. The lines are parsed in chunks on up to
+// `threads` threads (0: one per core; the caller's thread is one of them);
+// the result does not depend on the count. `progress` is called on the
+// calling thread only.
+SolveDatabase parseDatabaseUtf8(QByteArray utf8, char delimiter, const LoadProgress &progress = {},
+                                int threads = 0);
 
 // Reads `path` as UTF-8 (invalid sequences become replacement characters)
 // and parses it with the delimiter chooseDelimiter picks. A file that cannot
