@@ -17,14 +17,11 @@
 #include "Calculator.h"
 #include "Charts.h"
 #include "CliIo.h"
-#include "ExportCommand.h"
-#include "FrameCommands.h"
-#include "GifCommand.h"
-#include "OcrCommand.h"
 #include "SolveDatabase.h"
 #include "SolveList.h"
 #include "SolveTables.h"
 #include "Version.h"
+#include "VideoCommands.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -273,17 +270,7 @@ int main(int argc, char *argv[])
         return runDb(args);
     if (command == QLatin1String("db-convert"))
         return runDbConvert(args);
-    if (command == QLatin1String("probe"))
-        return runProbe(args);
-    if (command == QLatin1String("frame"))
-        return runFrame(args);
-    if (command == QLatin1String("frames"))
-        return runFrames(args);
-    if (command == QLatin1String("gif"))
-        return runGif(args);
-    if (command == QLatin1String("export"))
-        return runExport(args);
-    if (command == QLatin1String("ocr"))
-        return runOcr(args);
+    if (isVideoCommand(command))
+        return runVideoCommand(command, args);
     return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
 }

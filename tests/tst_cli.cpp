@@ -15,10 +15,10 @@ struct Result
     QByteArray err;
 };
 
-Result runCli(const QStringList &args, const QByteArray &input = QByteArray())
+Result runProgram(const QString &program, const QStringList &args, const QByteArray &input = QByteArray())
 {
     QProcess process;
-    process.start(QStringLiteral(FRAMEWRIGHT_CLI_PATH), args);
+    process.start(program, args);
     if (!process.waitForStarted())
         return {};
     process.write(input);
@@ -27,6 +27,11 @@ Result runCli(const QStringList &args, const QByteArray &input = QByteArray())
         return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+Result runCli(const QStringList &args, const QByteArray &input = QByteArray())
+{
+    return runProgram(QStringLiteral(FRAMEWRIGHT_CLI_PATH), args, input);
 }
 
 QString dataFile(const char *name)
@@ -57,6 +62,7 @@ private Q_SLOTS:
     void dbConvert();
     void dbConvert_undefinedInput_data();
     void dbConvert_undefinedInput();
+    void withoutVideoModule_videoCommandsFailAndTheRestWork();
 };
 
 void TestCli::calc_data()
@@ -241,6 +247,26 @@ void TestCli::dbConvert_undefinedInput()
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.out.isEmpty());
     QVERIFY(!result.err.isEmpty());
+}
+
+void TestCli::withoutVideoModule_videoCommandsFailAndTheRestWork()
+{
+    // The tool alone, without the module that holds the frame commands.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString program = dir.filePath(QStringLiteral("framewright-cli"));
+    QVERIFY(QFile::copy(QStringLiteral(FRAMEWRIGHT_CLI_PATH), program));
+
+    const Result db = runProgram(program, {QStringLiteral("db"), dataFile("small.csv"), QStringLiteral("--stats")});
+    QCOMPARE(db.exitCode, 0);
+    QCOMPARE(db.out, runCli({QStringLiteral("db"), dataFile("small.csv"), QStringLiteral("--stats")}).out);
+
+    for (const char *command : {"probe", "frame", "frames", "gif", "export", "ocr"}) {
+        const Result result = runProgram(program, {QLatin1String(command), dataFile("small.csv")});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(result.out.isEmpty());
+        QVERIFY2(result.err.contains("framewright-cli-video.so, which cannot be loaded"), result.err.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)
