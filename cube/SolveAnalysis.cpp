@@ -3,6 +3,7 @@
 #include "MoveText.h"
 #include "Recognition.h"
 
+#include <array>
 #include <cmath>
 
 namespace cube {
@@ -11,10 +12,10 @@ namespace {
 
 // A list entry, or 0 when the list is shorter: analyses of records with
 // missing steps read the missing values as 0.
-template <typename T>
-T entry(const std::vector<T> &list, size_t index)
+template <typename List>
+auto entry(const List &list, size_t index)
 {
-    return index < list.size() ? list[index] : T{};
+    return index < list.size() ? list[index] : typename List::value_type{};
 }
 
 QString step(const SolveRecord &record, qsizetype index)
@@ -44,6 +45,22 @@ float meanOfNonZero(It first, It last)
     return count > 0 ? sum / static_cast<float>(count) : 0.0f;
 }
 
+// "Sub" and the time rounded up, or "Sup10". The usual buckets are shared
+// constants rather than a text formatted for every solve.
+QString timeBucket(float time)
+{
+    static const std::array<QString, 11> kBuckets = {
+        QStringLiteral("Sub0"), QStringLiteral("Sub1"), QStringLiteral("Sub2"), QStringLiteral("Sub3"),
+        QStringLiteral("Sub4"), QStringLiteral("Sub5"), QStringLiteral("Sub6"), QStringLiteral("Sub7"),
+        QStringLiteral("Sub8"), QStringLiteral("Sub9"), QStringLiteral("Sub10")};
+    if (!(time < 10.0f) && !std::isnan(time))
+        return QStringLiteral("Sup10");
+    const auto rounded = static_cast<long long>(std::ceil(std::isnan(time) ? 0.0f : time));
+    if (rounded >= 0 && rounded <= 10)
+        return kBuckets[size_t(rounded)];
+    return QStringLiteral("Sub%1").arg(rounded);
+}
+
 }  // namespace
 
 void analyseCommon(SolveRecord &record)
@@ -53,17 +70,17 @@ void analyseCommon(SolveRecord &record)
 
     // Marks are seconds when the unit says so, frame numbers otherwise.
     const float divisor = record.markUnit == QLatin1String("Time") ? 1.0f : record.fps;
-    record.stepTimes.assign(kStepCount, 0.0f);
     for (int i = 0; i < kStepCount; ++i) {
         const float seconds = (record.marks[size_t(i) + 1] - record.marks[size_t(i)]) / divisor;
         // A mark that goes backwards, or a frame rate of 0, gives no usable time.
         record.stepTimes[size_t(i)] = (std::isfinite(seconds) && seconds >= 0.0f) ? seconds : 0.0f;
     }
 
-    record.stepMoves.assign(kStepCount, 0);
-    record.stepRotations.assign(kStepCount, RotationCount{});
-    record.stepGen.assign(kStepCount, 0);
     QString solution;
+    qsizetype solutionSize = 0;
+    for (const QString &text : record.steps)
+        solutionSize += text.size();
+    solution.reserve(solutionSize);
     for (int i = 0; i < kStepCount; ++i) {
         const QString &text = record.steps.at(i);
         const QString moves = stripComment(text);
@@ -86,10 +103,7 @@ void analyseCommon(SolveRecord &record)
     }
 
     record.tps = ratio(static_cast<float>(record.moveCount), record.time);
-    if (record.time < 10.0f || std::isnan(record.time))
-        record.timeBucket = QStringLiteral("Sub%1").arg(static_cast<long long>(std::ceil(std::isnan(record.time) ? 0.0f : record.time)));
-    else
-        record.timeBucket = QStringLiteral("Sup10");
+    record.timeBucket = timeBucket(record.time);
     record.stepShares = {};
     record.spSlot.clear();
 }
@@ -148,6 +162,7 @@ void analyseCfop(SolveRecord &record)
     record.pllGen = static_cast<float>(countGen(pll));
 
     QString pairs;
+    pairs.reserve(step(record, 1).size() + step(record, 2).size() + step(record, 3).size() + step(record, 4).size() + 4);
     for (int k = 1; k <= 4; ++k)
         pairs += stripComment(step(record, k)) + QLatin1Char(' ');
     record.crossLetters = letterShares(cross);

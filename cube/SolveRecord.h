@@ -40,10 +40,10 @@ struct SolveRecord
     QString pllAlg;
 
     // ---- common analysis ----
-    std::vector<float> stepTimes;
-    std::vector<int32_t> stepMoves;
-    std::vector<RotationCount> stepRotations;
-    std::vector<int32_t> stepGen;
+    std::array<float, kStepCount> stepTimes{};
+    std::array<int32_t, kStepCount> stepMoves{};
+    std::array<RotationCount, kStepCount> stepRotations{};
+    std::array<int32_t, kStepCount> stepGen{};
     float averageGen = 0.0f;  // 0 when no step uses a letter
     float totalGen = 0.0f;
     LetterShares letterShares{};

@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <atomic>
+#include <sys/mman.h>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -277,18 +278,64 @@ qsizetype unquoteInPlace(Char *data, qsizetype size, Char delimiter)
     return out - data;
 }
 
+// The same over bytes, where the stretches outside quotes (nearly all of a
+// file) move in blocks instead of byte by byte.
+qsizetype unquoteInPlace(char *data, qsizetype size, char delimiter)
+{
+    char *const end = data + size;
+    char *out = data;
+    char *in = data;
+    while (in < end) {
+        char *quote = static_cast<char *>(std::memchr(in, '"', size_t(end - in)));
+        if (!quote)
+            quote = end;
+        if (out != in)
+            std::memmove(out, in, size_t(quote - in));
+        out += quote - in;
+        if (quote == end)
+            break;
+        // Inside the quoted stretch, up to its closing quote or the end.
+        in = quote + 1;
+        char *close = static_cast<char *>(std::memchr(in, '"', size_t(end - in)));
+        if (!close)
+            close = end;
+        for (; in < close; ++in) {
+            const char c = *in;
+            *out++ = (c == delimiter || c == '\t' || c == '\n' || c == '\r') ? '|' : c;
+        }
+        in = close == end ? end : close + 1;
+    }
+    return out - data;
+}
+
 template<typename Char>
 char delimiterOf(const Char *data, qsizetype size)
 {
+    // Branch-free, so the compiler can use vector instructions.
     qsizetype commas = 0;
     qsizetype semicolons = 0;
     for (qsizetype i = 0; i < size; ++i) {
-        if (data[i] == Char(','))
-            ++commas;
-        else if (data[i] == Char(';'))
-            ++semicolons;
+        commas += data[i] == Char(',');
+        semicolons += data[i] == Char(';');
     }
     return commas > semicolons ? ',' : ';';
+}
+
+// Asks for huge pages under a large array that is about to be filled: on a
+// machine that gives them only on request, this saves the page faults of
+// hundreds of megabytes of records (a third of the loading time without).
+void adviseHugePages(void *data, size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);  // advice only: failure is harmless
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
 }
 
 QStringList solverEntries(const QHash<QString, int32_t> &counts)
@@ -509,6 +556,19 @@ SolveDatabase parseDatabaseUtf8(QByteArray utf8, char delimiter, const LoadProgr
     }
 
     SolveDatabase database;
+    database.solves.reserve(records);
+    // Hundreds of megabytes of records: their pages are asked for as huge
+    // pages and touched by all threads at once, so constructing the records
+    // afterwards writes to memory that is already there. (A new page costs
+    // far more than filling it, on virtual machines above all.)
+    auto *const storage = reinterpret_cast<char *>(database.solves.data());
+    const size_t storageBytes = records * sizeof(cube::SolveRecord);
+    adviseHugePages(storage, storageBytes);
+    runOnThreads(chunks.size(), [&](size_t i) {
+        const size_t begin = storageBytes * i / chunks.size();
+        const size_t end = storageBytes * (i + 1) / chunks.size();
+        std::memset(storage + begin, 0, end - begin);  // raw storage: no record lives there yet
+    }, [] {});
     database.solves.resize(records);
     const std::function<void()> reportNow = [&] { report(lines); };
     runOnThreads(
@@ -541,7 +601,18 @@ std::optional<SolveDatabase> loadDatabaseFile(const QString &path, QString *erro
         }
         return std::nullopt;
     }
-    QByteArray utf8 = file.readAll();
+    // Read into a buffer of the file's size asked for as huge pages (see
+    // parseDatabaseUtf8); a file that grows or shrinks meanwhile gives what
+    // could be read.
+    QByteArray utf8;
+    const qint64 size = file.size();
+    if (size > 0 && size < std::numeric_limits<qsizetype>::max() / 2) {
+        utf8.resize(qsizetype(size));
+        adviseHugePages(utf8.data(), size_t(size));
+        const qint64 got = file.read(utf8.data(), size);
+        utf8.resize(qsizetype(std::max<qint64>(got, 0)));
+    }
+    utf8 += file.readAll();  // whatever lies beyond the size the file had (or all of a pipe)
     file.close();
     // A decoder drops a byte order mark at the start of a file.
     if (utf8.startsWith(Bytes(kBom, 3)))

@@ -114,12 +114,12 @@ void TestSolveAnalysis::commonCounts()
                            {0, 1, 2, 3, 4, 5, 6, 7}, 8.0f);
     r.moveCount = 20;
     cube::analyseCommon(r);
-    QCOMPARE(r.stepMoves, (std::vector<int32_t>{3, 5, 0, 2, 0, 0, 0}));
+    QCOMPARE(r.stepMoves, (std::array<int32_t, 7>{3, 5, 0, 2, 0, 0, 0}));
     // Every d counts two wide rotations.
     QCOMPARE(r.stepRotations[0].wide, 4);
     QCOMPARE(r.stepRotations[1].wide, 2);
     QCOMPARE(r.totalWideRotations, 4 + 2 + 2);
-    QCOMPARE(r.stepGen, (std::vector<int32_t>{2, 3, 1, 2, 0, 0, 0}));
+    QCOMPARE(r.stepGen, (std::array<int32_t, 7>{2, 3, 1, 2, 0, 0, 0}));
     // Mean over the steps that use a letter: (2 + 3 + 1 + 2) / 4.
     QCOMPARE(r.averageGen, 2.0f);
     // d R d' U R U' R' d U d F: letters d, R, U, F.
