@@ -89,6 +89,8 @@ struct SolveRecord
     QString eolrName, epName;
     LetterShares fbLetters{}, ssLetters{}, spLetters{}, cmllLetters{}, eolrLetters{};
     SliceShares epLetters{};
+
+    friend bool operator==(const SolveRecord &, const SolveRecord &) = default;
 };
 
 }  // namespace cube

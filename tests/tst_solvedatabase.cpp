@@ -4,10 +4,14 @@
 #include "SolveDatabase.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -69,6 +73,106 @@ QString columnValue(const cube::SolveRecord &r, int column)
 void recordRow(const char *name, const Columns &columns, int count, const Ints &read, const QString &expected)
 {
     QTest::newRow(name) << columns << count << read << expected;
+}
+
+// Pieces of hostile and ordinary fields, as bytes: numbers in every form the
+// reading must treat as Qt does, non-ASCII white space, invalid UTF-8 at a
+// field's end, byte order marks inside the file, quotes (also across lines).
+const QList<QByteArray> kPieces = {
+    "", " ", "12.5", "\xC2\xA0" "12.5", " 7 ", "+3", "+-3", "1e3", "inf", "nan", "-0", "2019-05-01", "x 2017",
+    "\xD9\xA3", "\xC3\xA9", "\xE2\x82", "\xF0\x9F", "\xEF\xBB\xBF" "Ann", "\"a,b\"", "\"x\ny\"", "\r", "ID",
+    "R U R' U' // pair", "y R U2 R' // OLL 27", "U2 // PLL", "\t4.5\t", "1 2", "\xE3\x80\x80" "9", "1.5e-2",
+    "99999999999", "0x10", "3.", ".5", "Time", "30",
+};
+
+QList<QByteArray> randomFields(QRandomGenerator &random, int fields)
+{
+    QList<QByteArray> parts;
+    for (int i = 0; i < fields; ++i)
+        parts.append(kPieces.at(random.bounded(int(kPieces.size()))));
+    return parts;
+}
+
+QByteArray randomLine(QRandomGenerator &random, int fields)
+{
+    return randomFields(random, fields).join(',');
+}
+
+// The reading of one file by the documented rules, spelt out with Qt alone:
+// decode the whole text, unquote, split, trim, convert with QString.
+struct ReferenceRecord
+{
+    QStringList texts;  // columns 0, 1, 4, 5, 16-28 (even), 32, 44, 45, 46
+    QList<float> floats;  // time (placeholder applied), marks, fps
+    QList<int> ints;      // year, move count, cross move count
+};
+
+float referenceFloat(const QString &field)
+{
+    bool ok = false;
+    const float value = field.trimmed().toFloat(&ok);
+    return ok && std::isfinite(value) ? value : 0.0f;
+}
+
+int referenceInt(const QString &field)
+{
+    bool ok = false;
+    const int value = field.trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+QList<ReferenceRecord> referenceRead(const QByteArray &bytes)
+{
+    const QString text = db::unquoteFields(QString::fromUtf8(bytes), u',');
+    QList<ReferenceRecord> records;
+    for (const QString &line : text.split(u'\n')) {
+        if (line.startsWith(u"ID"))
+            continue;
+        const QStringList f = line.split(u',');
+        if (f.size() < 45)
+            continue;
+        const auto at = [&f](int column) { return f.value(column).trimmed(); };
+        ReferenceRecord r;
+        for (int column : {0, 1, 4, 5, 16, 18, 20, 22, 24, 26, 28, 32, 44, 45, 46})
+            r.texts.append(at(column));
+        const float time = referenceFloat(at(2));
+        r.floats.append(time <= 1.0f ? 99.99f : time);
+        for (int column = 15; column <= 29; column += 2)
+            r.floats.append(referenceFloat(at(column)));
+        r.floats.append(referenceFloat(at(33)));
+        const QString date = at(7);
+        const qsizetype dash = date.indexOf(u'-');
+        int year = referenceInt(dash < 0 ? date : date.left(dash));
+        if (year == 0 && at(8).size() >= 4)
+            year = referenceInt(at(8).right(4));
+        r.ints << year << referenceInt(at(35)) << referenceInt(at(42));
+        records.append(r);
+    }
+    return records;
+}
+
+ReferenceRecord readBack(const cube::SolveRecord &r)
+{
+    ReferenceRecord read;
+    read.texts << r.solveId << r.puzzle << r.solver << r.method;
+    read.texts += r.steps;
+    read.texts << r.markUnit << r.reconstructor << r.ollCase << r.pllAlg;
+    read.floats.append(r.time);
+    read.floats += QList<float>(r.marks.begin(), r.marks.end());
+    read.floats.append(r.fps);
+    read.ints << r.year << r.moveCount << r.crossMoveCountColumn;
+    return read;
+}
+
+// Readable text of a record's values for a failure message.
+QString describe(const ReferenceRecord &r)
+{
+    QStringList numbers;
+    for (float value : r.floats)
+        numbers.append(QString::number(value));
+    for (int value : r.ints)
+        numbers.append(QString::number(value));
+    return r.texts.join(u'|') + QStringLiteral(" / ") + numbers.join(u' ');
 }
 
 }  // namespace
@@ -302,6 +406,71 @@ private Q_SLOTS:
             loaded += ' ' + database->solves[0].solver + ' ' + QString::number(database->solves[0].time);
         QCOMPARE(loaded, expected);
         QCOMPARE(database->solverEntries.value(0), QStringLiteral("All"));
+    }
+    // Fields are cut from the file's bytes and decoded one by one; that must
+    // read every line as decoding the whole text first would.
+    void bytesReadAsTheDecodedText()
+    {
+        QRandomGenerator random(7041);
+        QByteArray bytes;
+        for (int line = 0; line < 600; ++line)
+            bytes += randomLine(random, 44 + random.bounded(6)) + (random.bounded(5) == 0 ? "\r\n" : "\n");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("db.csv");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+
+        const std::optional<db::SolveDatabase> database = db::loadDatabaseFile(path);
+        QVERIFY(database);
+        const QList<ReferenceRecord> expected = referenceRead(bytes);
+        QCOMPARE(database->solves.size(), size_t(expected.size()));
+        QVERIFY(expected.size() > 100);  // the pieces must not make most lines vanish
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const ReferenceRecord read = readBack(database->solves[size_t(i)]);
+            QVERIFY2(read.texts == expected[i].texts && read.floats == expected[i].floats && read.ints == expected[i].ints,
+                     qPrintable(QStringLiteral("record %1: read %2, expected %3")
+                                    .arg(i).arg(describe(read), describe(expected[i]))));
+        }
+    }
+
+    // Chunks on several threads give the serial result, record for record,
+    // whatever the count; progress only grows and ends at the line count.
+    void threadsGiveTheSerialResult()
+    {
+        QRandomGenerator random(99);
+        QByteArray bytes;
+        const QList<QByteArray> methods = {"CFOP", "Roux", "ZZ", "CFOP"};
+        while (bytes.size() < 5 * 1024 * 1024) {
+            QList<QByteArray> fields = randomFields(random, 47);
+            fields[2] = QByteArray::number(5 + random.bounded(10));
+            fields[4] = "Solver" + QByteArray::number(random.bounded(30));
+            fields[5] = methods.at(random.bounded(4));
+            bytes += fields.join(',') + '\n';
+            if (random.bounded(50) == 0)
+                bytes += "ID,header\n\n";
+        }
+        const db::SolveDatabase serial = db::parseDatabaseUtf8(bytes, ',', {}, 1);
+        QVERIFY(serial.solves.size() > 10000);
+        for (int threads : {2, 3, 8}) {
+            QList<qint64> reports;
+            qint64 total = -1;
+            const db::SolveDatabase parallel = db::parseDatabaseUtf8(bytes, ',', [&](qint64 read, qint64 lines) {
+                reports.append(read);
+                total = lines;
+            }, threads);
+            QCOMPARE(parallel.solves.size(), serial.solves.size());
+            for (size_t i = 0; i < serial.solves.size(); ++i) {
+                if (!(parallel.solves[i] == serial.solves[i]))
+                    QFAIL(qPrintable(QStringLiteral("%1 threads: record %2 differs").arg(threads).arg(i)));
+            }
+            QCOMPARE(parallel.solverEntries, serial.solverEntries);
+            QVERIFY(std::is_sorted(reports.begin(), reports.end()));
+            // Lines as they are after the quoting pass.
+            QCOMPARE(total, qint64(db::unquoteFields(QString::fromUtf8(bytes), u',').count(u'\n')) + 1);
+            QCOMPARE(reports.last(), total);
+            QVERIFY(reports.size() > 2);
+        }
     }
 };
 
