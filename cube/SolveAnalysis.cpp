@@ -174,14 +174,15 @@ void analyseCfop(SolveRecord &record)
         record.crossColour = crossColour(cross);
     record.crossType = crossType(step(record, 0) + QLatin1Char('\t') + step(record, 1));
 
-    record.pairInserts.clear();
-    record.pairInsertTypes.clear();
-    record.pairSlots.clear();
+    record.pairInserts = {QString(), QString(), QString(), QString()};
+    record.pairInsertTypes = {0, 0, 0, 0};
+    record.pairSlots = {QString(), QString(), QString(), QString()};
     for (int k = 1; k <= 4; ++k) {
-        const std::optional<InsertResult> insert = insertResult(step(record, k));
-        record.pairInserts.append(insert ? insert->algorithm : QString());
-        record.pairInsertTypes.push_back(insert ? insert->code.toInt() : 0);
-        record.pairSlots.append(insert ? insert->slot : QString());
+        if (const std::optional<InsertResult> insert = insertResult(step(record, k))) {
+            record.pairInserts[size_t(k - 1)] = insert->algorithm;
+            record.pairInsertTypes[size_t(k - 1)] = insert->code.toInt();
+            record.pairSlots[size_t(k - 1)] = insert->slot;
+        }
     }
     record.multiSlot = multiSlot(record.steps);
     record.lastSlotType = lastSlotType(step(record, 4));

@@ -3,9 +3,12 @@
 #include "MoveText.h"
 
 #include <QString>
+#include <QtGlobal>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +17,41 @@ namespace cube {
 // Time of a solve without a usable time; averages and charts leave it out.
 inline constexpr float kPlaceholderTime = 99.99f;
 inline constexpr int kStepCount = 7;
+
+// One entry per F2L pair, or none (a solve without CFOP analysis), kept inside
+// the record: five lists per solve as separate allocations were a fifth of
+// the load time of a large database.
+template<typename T>
+class PairList
+{
+public:
+    static constexpr size_t kCapacity = 4;
+
+    PairList() = default;
+    PairList(std::initializer_list<T> items)
+    {
+        Q_ASSERT(items.size() <= kCapacity);
+        for (const T &item : items)
+            items_[size_++] = item;
+    }
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const T &operator[](size_t i) const { return items_[i]; }
+    T &operator[](size_t i) { return items_[i]; }
+    const T *begin() const { return items_.data(); }
+    const T *end() const { return items_.data() + size_; }
+    void clear() { *this = PairList(); }
+
+    friend bool operator==(const PairList &a, const PairList &b)
+    {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    std::array<T, kCapacity> items_{};
+    size_t size_ = 0;
+};
 
 // One solve of the database: the raw fields of its CSV line and everything the
 // analysis derives from them. Times are in seconds, single precision; "rate"
@@ -56,19 +94,19 @@ struct SolveRecord
 
     // ---- CFOP ----
     float crossTime = 0.0f, f2lTime = 0.0f, ollTime = 0.0f, pllTime = 0.0f;
-    std::vector<float> pairTimes;
+    PairList<float> pairTimes;
     int32_t crossMoves = 0, f2lMoves = 0, ollMoves = 0, pllMoves = 0;
-    std::vector<int32_t> pairMoves;
+    PairList<int32_t> pairMoves;
     float crossTps = 0.0f, f2lTps = 0.0f, ollTps = 0.0f, pllTps = 0.0f;
     RotationCount crossRotations, f2lRotations, ollRotations, pllRotations;
-    std::vector<RotationCount> pairRotations;
+    PairList<RotationCount> pairRotations;
     float crossGen = 0.0f, f2lGen = 0.0f, ollGen = 0.0f, pllGen = 0.0f;  // f2lGen 0 when no pair uses a letter
-    std::vector<int32_t> pairGens;
+    PairList<int32_t> pairGens;
     LetterShares crossLetters{}, f2lLetters{}, ollLetters{}, pllLetters{};
     int32_t crossType = 0;
-    QStringList pairInserts;
-    std::vector<int32_t> pairInsertTypes;  // -1: no table algorithm ends the step
-    QStringList pairSlots;
+    PairList<QString> pairInserts;
+    PairList<int32_t> pairInsertTypes;  // -1: no table algorithm ends the step
+    PairList<QString> pairSlots;
     int32_t multiSlot = 0;
     QString lastSlotType;
     QString ollName, pllName;

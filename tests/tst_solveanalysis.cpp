@@ -149,7 +149,7 @@ void TestSolveAnalysis::cfopPhases()
     QCOMPARE(r.pllTime, 2.0f);
     QCOMPARE(r.stepShares, (std::array<float, 4>{1.5f / 8, 4.5f / 8, 0.0f, 2.0f / 8}));
     QCOMPARE(r.crossMoves, 4);
-    QCOMPARE(r.pairMoves, (std::vector<int32_t>{4, 3, 0, 4}));
+    QCOMPARE(r.pairMoves, (cube::PairList<int32_t>{4, 3, 0, 4}));
     QCOMPARE(r.f2lMoves, 11);
     QCOMPARE(r.ollMoves, 6);
     QCOMPARE(r.ollTps, 0.0f);  // no time: no rate
@@ -157,7 +157,7 @@ void TestSolveAnalysis::cfopPhases()
     QCOMPARE(r.f2lRotations.full, 1);
     QCOMPARE(r.crossRotations.full, 1);
     // Pair gens 2, 2, 0, 2: the empty pair is left out of the mean.
-    QCOMPARE(r.pairGens, (std::vector<int32_t>{2, 2, 0, 2}));
+    QCOMPARE(r.pairGens, (cube::PairList<int32_t>{2, 2, 0, 2}));
     QCOMPARE(r.f2lGen, 2.0f);
     QCOMPARE(r.crossColour, QStringLiteral("White"));  // recognised from x2
     QCOMPARE(r.ollName, QStringLiteral("OLL"));
@@ -183,9 +183,9 @@ void TestSolveAnalysis::cfopSkipsAndInserts()
                                 QStringLiteral("U2 R U R' D' // EOLS"), QStringLiteral("U2 // AUF"),
                                 QStringLiteral("U R2 U R U R' U' R' U' R' U R' // EPLL")});
     QCOMPARE(r.crossType, 1);
-    QCOMPARE(r.pairInserts, (QStringList{QString(), QString(), QStringLiteral("R U R'"), QStringLiteral("R U R' D'")}));
-    QCOMPARE(r.pairInsertTypes, (std::vector<int32_t>{0, -1, 1, 2}));
-    QCOMPARE(r.pairSlots, (QStringList{QString(), QString(), QStringLiteral("FR"), QStringLiteral("FL")}));
+    QCOMPARE(r.pairInserts, (cube::PairList<QString>{QString(), QString(), QStringLiteral("R U R'"), QStringLiteral("R U R' D'")}));
+    QCOMPARE(r.pairInsertTypes, (cube::PairList<int32_t>{0, -1, 1, 2}));
+    QCOMPARE(r.pairSlots, (cube::PairList<QString>{QString(), QString(), QStringLiteral("FR"), QStringLiteral("FL")}));
     QCOMPARE(r.multiSlot, 3);
     QCOMPARE(r.lastSlotType, QStringLiteral("EOLS"));
     // An AUF line as the OLL step: both last-layer steps count as skipped.

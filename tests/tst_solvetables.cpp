@@ -35,11 +35,11 @@ cube::SolveRecord cfopRecord()
     r.crossGen = 3.0f; r.crossTps = 6.4f; r.crossRotations = {1, 2};
     r.f2lTime = 4.5f; r.f2lMoves = 30; r.f2lGen = 2.7f; r.f2lTps = 6.6667f;
     r.pairTimes = {1.0f, 1.25f, 0.0f, 2.25f};
-    r.pairSlots = QStringList({"FR", "FL", "", "BL"});
+    r.pairSlots = {"FR", "FL", "", "BL"};
     r.pairMoves = {7, 8, 0, 15};
     r.pairRotations = {{1, 0}, {0, 1}, {0, 0}, {2, 0}};
     r.pairGens = {2, 3, 0, 3};
-    r.pairInserts = QStringList({"R U R'", "", "", "L' U' L"});
+    r.pairInserts = {"R U R'", "", "", "L' U' L"};
     r.pairInsertTypes = {1, -1, 0, 2};
     r.multiSlot = 1; r.lastSlotType = "None"; r.ollName = "OLL"; r.pllName = "T";
     r.ollTime = 1.0f; r.ollMoves = 10; r.ollGen = 2.6f; r.ollTps = 10.0f; r.ollRotations = {1, 0};
