@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QStringView>
 
 #include <atomic>
@@ -177,22 +178,42 @@ int32_t yearOf(Bytes date, Bytes dateText)
     return year;
 }
 
-// Texts that repeat from line to line (puzzle, method, solver, ...): equal
-// bytes share one decoded buffer, which saves memory and decoding, and keeps
-// the list and the filters, which read them for every solve, within a few
-// cache lines.
+// Texts that repeat from line to line (puzzle, method, solver, case names,
+// ...): equal texts share one buffer, which saves memory and decoding, and
+// keeps the list and the filters, which read them for every solve, within a
+// few cache lines. A file whose texts never repeat would only fill the pool,
+// so it stops taking new texts at kMaxTexts.
 class TextPool
 {
 public:
+    // The decoded, trimmed text of `bytes`.
     QString text(Bytes bytes)
     {
-        const auto it = texts_.find(bytes);
-        if (it != texts_.end())
+        const auto it = decoded_.find(bytes);
+        if (it != decoded_.end())
             return it->second;
-        return texts_.emplace(QByteArray(bytes.data(), bytes.size()), fieldText(bytes)).first->second;
+        QString text = fieldText(bytes);
+        if (decoded_.size() < kMaxTexts)
+            decoded_.emplace(QByteArray(bytes.data(), bytes.size()), text);
+        return text;
+    }
+
+    // `text` itself, or an equal text seen before.
+    QString shared(const QString &text)
+    {
+        if (text.isEmpty())
+            return QString();
+        const auto it = texts_.constFind(text);
+        if (it != texts_.cend())
+            return *it;
+        if (texts_.size() < qsizetype(kMaxTexts))
+            texts_.insert(text);
+        return text;
     }
 
 private:
+    static constexpr size_t kMaxTexts = 4096;
+
     struct Hash
     {
         using is_transparent = void;
@@ -203,7 +224,8 @@ private:
         using is_transparent = void;
         bool operator()(Bytes a, Bytes b) const { return a == b; }
     };
-    std::unordered_map<QByteArray, QString, Hash, Equal> texts_;
+    std::unordered_map<QByteArray, QString, Hash, Equal> decoded_;
+    QSet<QString> texts_;
 };
 
 // Fills the default-constructed `record` from `fields`, which holds `count`
@@ -235,8 +257,8 @@ void fillFromFields(cube::SolveRecord &record, const Bytes *fields, qsizetype co
     record.moveCount = toInt(field(ColMoveCount));
     record.crossMoveCountColumn = toInt(field(ColCrossMoveCount));
     record.reconstructor = shared(ColReconstructor);
-    record.ollCase = text(ColOllCase);  // empty when the line is too short
-    record.pllAlg = text(ColPllAlg);
+    record.ollCase = shared(ColOllCase);  // empty when the line is too short
+    record.pllAlg = shared(ColPllAlg);
 
     cube::analyseCommon(record);
 }
@@ -426,6 +448,11 @@ void buildRecords(Chunk &chunk, char delimiter, std::vector<cube::SolveRecord> &
             cube::analyseCfop(record);
         else if (record.method == u"Roux")
             cube::analyseRoux(record);
+        // Names the analysis gives many solves alike.
+        for (QString *name : {&record.crossColour, &record.lastSlotType, &record.ollName, &record.pllName,
+                              &record.ollFamily, &record.eolrName, &record.epName}) {
+            *name = pool.shared(*name);
+        }
         ++chunk.counts[record.solver];
         if ((i + 1) % kProgressRecords == 0) {
             linesRead.fetch_add(line.lineNumber + 1 - lineReached, std::memory_order_relaxed);
