@@ -110,131 +110,133 @@ void analyseCommon(SolveRecord &record)
 
 void analyseCfop(SolveRecord &record)
 {
+    CfopFields &cfop = record.cfop.edit();
     const auto &t = record.stepTimes;
     const auto &m = record.stepMoves;
     const auto &r = record.stepRotations;
     const auto &g = record.stepGen;
 
-    record.crossTime = entry(t, 0);
-    record.pairTimes = {entry(t, 1), entry(t, 2), entry(t, 3), entry(t, 4)};
-    record.ollTime = entry(t, 5);
-    record.pllTime = entry(t, 6);
-    record.f2lTime = 0.0f;
-    for (float pair : record.pairTimes)
-        record.f2lTime += pair;
+    cfop.crossTime = entry(t, 0);
+    cfop.pairTimes = {entry(t, 1), entry(t, 2), entry(t, 3), entry(t, 4)};
+    cfop.ollTime = entry(t, 5);
+    cfop.pllTime = entry(t, 6);
+    cfop.f2lTime = 0.0f;
+    for (float pair : cfop.pairTimes)
+        cfop.f2lTime += pair;
 
-    record.stepShares = {ratio(record.crossTime, record.time), ratio(record.f2lTime, record.time),
-                         ratio(record.ollTime, record.time), ratio(record.pllTime, record.time)};
+    record.stepShares = {ratio(cfop.crossTime, record.time), ratio(cfop.f2lTime, record.time),
+                         ratio(cfop.ollTime, record.time), ratio(cfop.pllTime, record.time)};
 
-    record.crossMoves = entry(m, 0);
-    record.pairMoves = {entry(m, 1), entry(m, 2), entry(m, 3), entry(m, 4)};
-    record.ollMoves = entry(m, 5);
-    record.pllMoves = entry(m, 6);
-    record.f2lMoves = 0;
-    for (int32_t pair : record.pairMoves)
-        record.f2lMoves += pair;
+    cfop.crossMoves = entry(m, 0);
+    cfop.pairMoves = {entry(m, 1), entry(m, 2), entry(m, 3), entry(m, 4)};
+    cfop.ollMoves = entry(m, 5);
+    cfop.pllMoves = entry(m, 6);
+    cfop.f2lMoves = 0;
+    for (int32_t pair : cfop.pairMoves)
+        cfop.f2lMoves += pair;
 
     const auto tps = [](int32_t moves, float seconds) {
         return seconds > 0.0f ? ratio(static_cast<float>(moves), seconds) : 0.0f;
     };
-    record.crossTps = tps(record.crossMoves, record.crossTime);
-    record.f2lTps = tps(record.f2lMoves, record.f2lTime);
-    record.ollTps = tps(record.ollMoves, record.ollTime);
-    record.pllTps = tps(record.pllMoves, record.pllTime);
+    cfop.crossTps = tps(cfop.crossMoves, cfop.crossTime);
+    cfop.f2lTps = tps(cfop.f2lMoves, cfop.f2lTime);
+    cfop.ollTps = tps(cfop.ollMoves, cfop.ollTime);
+    cfop.pllTps = tps(cfop.pllMoves, cfop.pllTime);
 
-    record.crossRotations = entry(r, 0);
-    record.pairRotations = {entry(r, 1), entry(r, 2), entry(r, 3), entry(r, 4)};
-    record.ollRotations = entry(r, 5);
-    record.pllRotations = entry(r, 6);
-    record.f2lRotations = {};
-    for (const RotationCount &pair : record.pairRotations) {
-        record.f2lRotations.full += pair.full;
-        record.f2lRotations.wide += pair.wide;
+    cfop.crossRotations = entry(r, 0);
+    cfop.pairRotations = {entry(r, 1), entry(r, 2), entry(r, 3), entry(r, 4)};
+    cfop.ollRotations = entry(r, 5);
+    cfop.pllRotations = entry(r, 6);
+    cfop.f2lRotations = {};
+    for (const RotationCount &pair : cfop.pairRotations) {
+        cfop.f2lRotations.full += pair.full;
+        cfop.f2lRotations.wide += pair.wide;
     }
 
     const QString cross = stripComment(step(record, 0));
     const QString oll = stripComment(step(record, 5));
     const QString pll = stripComment(step(record, 6));
-    record.crossGen = static_cast<float>(countGen(cross));
-    record.pairGens = {entry(g, 1), entry(g, 2), entry(g, 3), entry(g, 4)};
-    record.f2lGen = meanOfNonZero(record.pairGens.begin(), record.pairGens.end());
-    record.ollGen = static_cast<float>(countGen(oll));
-    record.pllGen = static_cast<float>(countGen(pll));
+    cfop.crossGen = static_cast<float>(countGen(cross));
+    cfop.pairGens = {entry(g, 1), entry(g, 2), entry(g, 3), entry(g, 4)};
+    cfop.f2lGen = meanOfNonZero(cfop.pairGens.begin(), cfop.pairGens.end());
+    cfop.ollGen = static_cast<float>(countGen(oll));
+    cfop.pllGen = static_cast<float>(countGen(pll));
 
     QString pairs;
     pairs.reserve(step(record, 1).size() + step(record, 2).size() + step(record, 3).size() + step(record, 4).size() + 4);
     for (int k = 1; k <= 4; ++k)
         pairs += stripComment(step(record, k)) + QLatin1Char(' ');
-    record.crossLetters = letterShares(cross);
-    record.f2lLetters = letterShares(pairs);
-    record.ollLetters = letterShares(oll);
-    record.pllLetters = letterShares(pll);
+    cfop.crossLetters = letterShares(cross);
+    cfop.f2lLetters = letterShares(pairs);
+    cfop.ollLetters = letterShares(oll);
+    cfop.pllLetters = letterShares(pll);
 
     if (record.crossColour.isEmpty())
         record.crossColour = crossColour(cross);
     record.crossType = crossType(step(record, 0) + QLatin1Char('\t') + step(record, 1));
 
-    record.pairInserts = {QString(), QString(), QString(), QString()};
-    record.pairInsertTypes = {0, 0, 0, 0};
-    record.pairSlots = {QString(), QString(), QString(), QString()};
+    cfop.pairInserts = {QString(), QString(), QString(), QString()};
+    cfop.pairInsertTypes = {0, 0, 0, 0};
+    cfop.pairSlots = {QString(), QString(), QString(), QString()};
     for (int k = 1; k <= 4; ++k) {
         if (const std::optional<InsertResult> insert = insertResult(step(record, k))) {
-            record.pairInserts[size_t(k - 1)] = insert->algorithm;
-            record.pairInsertTypes[size_t(k - 1)] = insert->code.toInt();
-            record.pairSlots[size_t(k - 1)] = insert->slot;
+            cfop.pairInserts[size_t(k - 1)] = insert->algorithm;
+            cfop.pairInsertTypes[size_t(k - 1)] = insert->code.toInt();
+            cfop.pairSlots[size_t(k - 1)] = insert->slot;
         }
     }
-    record.multiSlot = multiSlot(record.steps);
-    record.lastSlotType = lastSlotType(step(record, 4));
+    cfop.multiSlot = multiSlot(record.steps);
+    cfop.lastSlotType = lastSlotType(step(record, 4));
 
     const LlNames names = llNames(step(record, 5), step(record, 6));
-    record.ollName = names.first;
+    cfop.ollName = names.first;
     record.pllName = names.second;
     record.llSkips = llSkips(step(record, 5), step(record, 6));
-    record.ollFamily = ollFamily(record.ollCase);
+    cfop.ollFamily = ollFamily(record.ollCase);
     const AufIndices aufs = aufIndices(step(record, 5), step(record, 6));
-    record.preOllAuf = aufs.beforeFirst;
-    record.prePllAuf = aufs.beforeSecond;
-    record.finalAuf = aufs.final;
+    cfop.preOllAuf = aufs.beforeFirst;
+    cfop.prePllAuf = aufs.beforeSecond;
+    cfop.finalAuf = aufs.final;
 }
 
 void analyseRoux(SolveRecord &record)
 {
-    float *const times[] = {&record.fbTime, &record.ssTime, &record.spTime,
-                            &record.cmllTime, &record.eolrTime, &record.epTime};
-    int32_t *const moves[] = {&record.fbMoves, &record.ssMoves, &record.spMoves,
-                              &record.cmllMoves, &record.eolrMoves, &record.epMoves};
+    RouxFields &roux = record.roux.edit();
+    float *const times[] = {&roux.fbTime, &roux.ssTime, &roux.spTime,
+                            &roux.cmllTime, &roux.eolrTime, &roux.epTime};
+    int32_t *const moves[] = {&roux.fbMoves, &roux.ssMoves, &roux.spMoves,
+                              &roux.cmllMoves, &roux.eolrMoves, &roux.epMoves};
     for (size_t i = 0; i < 6 && i < record.stepTimes.size(); ++i) {
         *times[i] = record.stepTimes[i];
         *moves[i] = countMoves(step(record, qsizetype(i)));
     }
-    record.sbTime = record.ssTime + record.spTime;
-    record.sbMoves = record.ssMoves + record.spMoves;
+    roux.sbTime = roux.ssTime + roux.spTime;
+    roux.sbMoves = roux.ssMoves + roux.spMoves;
 
     // Seconds per move; a step without moves has no rate (0, not infinity).
     const auto rate = [](float seconds, int32_t count) {
         return count != 0 ? ratio(seconds, static_cast<float>(count)) : 0.0f;
     };
-    record.fbRate = rate(record.fbTime, record.fbMoves);
-    record.ssRate = rate(record.ssTime, record.ssMoves);
-    record.spRate = rate(record.spTime, record.spMoves);
-    record.sbRate = rate(record.sbTime, record.sbMoves);
-    record.cmllRate = rate(record.cmllTime, record.cmllMoves);
-    record.eolrRate = rate(record.eolrTime, record.eolrMoves);
-    record.epRate = rate(record.epTime, record.epMoves);
+    roux.fbRate = rate(roux.fbTime, roux.fbMoves);
+    roux.ssRate = rate(roux.ssTime, roux.ssMoves);
+    roux.spRate = rate(roux.spTime, roux.spMoves);
+    roux.sbRate = rate(roux.sbTime, roux.sbMoves);
+    roux.cmllRate = rate(roux.cmllTime, roux.cmllMoves);
+    roux.eolrRate = rate(roux.eolrTime, roux.eolrMoves);
+    roux.epRate = rate(roux.epTime, roux.epMoves);
 
     record.llSkips = lseSkips(record.steps);
-    record.fbType.clear();
-    record.cmllType.clear();
-    record.eolrName = rouxStepName(step(record, 4), QStringLiteral("EOLR"));
-    record.epName = rouxStepName(step(record, 5), QStringLiteral("EP"));
+    roux.fbType.clear();
+    roux.cmllType.clear();
+    roux.eolrName = rouxStepName(step(record, 4), QStringLiteral("EOLR"));
+    roux.epName = rouxStepName(step(record, 5), QStringLiteral("EP"));
 
-    record.fbLetters = letterShares(stripComment(step(record, 0)));
-    record.ssLetters = letterShares(stripComment(step(record, 1)));
-    record.spLetters = letterShares(stripComment(step(record, 2)));
-    record.cmllLetters = letterShares(stripComment(step(record, 3)));
-    record.eolrLetters = letterShares(stripComment(step(record, 4)));
-    record.epLetters = sliceShares(stripComment(step(record, 5)));
+    roux.fbLetters = letterShares(stripComment(step(record, 0)));
+    roux.ssLetters = letterShares(stripComment(step(record, 1)));
+    roux.spLetters = letterShares(stripComment(step(record, 2)));
+    roux.cmllLetters = letterShares(stripComment(step(record, 3)));
+    roux.eolrLetters = letterShares(stripComment(step(record, 4)));
+    roux.epLetters = sliceShares(stripComment(step(record, 5)));
 }
 
 QString rouxStepName(const QString &text, const QString &defaultName)

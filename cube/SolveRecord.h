@@ -2,6 +2,8 @@
 
 #include "MoveText.h"
 
+#include <QSharedData>
+#include <QSharedDataPointer>
 #include <QString>
 #include <QtGlobal>
 #include <QStringList>
@@ -53,6 +55,82 @@ private:
     size_t size_ = 0;
 };
 
+// The CFOP fields of a solve beyond those in SolveRecord itself.
+struct CfopFields
+{
+    float crossTime = 0.0f, f2lTime = 0.0f, ollTime = 0.0f, pllTime = 0.0f;
+    PairList<float> pairTimes;
+    int32_t crossMoves = 0, f2lMoves = 0, ollMoves = 0, pllMoves = 0;
+    PairList<int32_t> pairMoves;
+    float crossTps = 0.0f, f2lTps = 0.0f, ollTps = 0.0f, pllTps = 0.0f;
+    RotationCount crossRotations, f2lRotations, ollRotations, pllRotations;
+    PairList<RotationCount> pairRotations;
+    float crossGen = 0.0f, f2lGen = 0.0f, ollGen = 0.0f, pllGen = 0.0f;  // f2lGen 0 when no pair uses a letter
+    PairList<int32_t> pairGens;
+    LetterShares crossLetters{}, f2lLetters{}, ollLetters{}, pllLetters{};
+    PairList<QString> pairInserts;
+    PairList<int32_t> pairInsertTypes;  // -1: no table algorithm ends the step
+    PairList<QString> pairSlots;
+    int32_t multiSlot = 0;
+    QString lastSlotType;
+    QString ollName;
+    QString ollFamily;
+    int32_t preOllAuf = 0, prePllAuf = 0, finalAuf = 0;
+
+    friend bool operator==(const CfopFields &, const CfopFields &) = default;
+};
+
+// The Roux fields of a solve.
+struct RouxFields
+{
+    float fbTime = 0.0f, ssTime = 0.0f, spTime = 0.0f, sbTime = 0.0f, cmllTime = 0.0f, eolrTime = 0.0f,
+          epTime = 0.0f;
+    int32_t fbMoves = 0, ssMoves = 0, spMoves = 0, sbMoves = 0, cmllMoves = 0, eolrMoves = 0, epMoves = 0;
+    // Seconds per move; 0 for a step without moves.
+    float fbRate = 0.0f, ssRate = 0.0f, spRate = 0.0f, sbRate = 0.0f, cmllRate = 0.0f, eolrRate = 0.0f,
+          epRate = 0.0f;
+    QString fbType, cmllType;  // never filled
+    QString eolrName, epName;
+    LetterShares fbLetters{}, ssLetters{}, spLetters{}, cmllLetters{}, eolrLetters{};
+    SliceShares epLetters{};
+
+    friend bool operator==(const RouxFields &, const RouxFields &) = default;
+};
+
+// A block of fields held apart from the record and shared until written: a
+// solve carries the fields of one method at most, and the blocks it does not
+// use are a single empty instance that every such solve points to. Reading
+// never copies; edit() gives a block of the record's own. Compares by value.
+template<typename Fields>
+class SharedFields
+{
+public:
+    SharedFields() : d(empty()) {}
+
+    const Fields &operator*() const { return d->fields; }
+    const Fields *operator->() const { return &d->fields; }
+    Fields &edit() { return d->fields; }  // detaches
+    // Back to the shared empty block.
+    void reset() { d = empty(); }
+
+    friend bool operator==(const SharedFields &a, const SharedFields &b)
+    {
+        return a.d.constData() == b.d.constData() || *a == *b;
+    }
+
+private:
+    struct Data : QSharedData
+    {
+        Fields fields;
+    };
+    static QSharedDataPointer<Data> empty()
+    {
+        static const QSharedDataPointer<Data> instance(new Data);
+        return instance;
+    }
+    QSharedDataPointer<Data> d;
+};
+
 // One solve of the database: the raw fields of its CSV line and everything the
 // analysis derives from them. Times are in seconds, single precision; "rate"
 // fields are seconds per move. Fields of an analysis that did not run stay
@@ -92,41 +170,16 @@ struct SolveRecord
     std::array<float, 4> stepShares{};
     QString spSlot;  // never filled; printed empty
 
-    // ---- CFOP ----
-    float crossTime = 0.0f, f2lTime = 0.0f, ollTime = 0.0f, pllTime = 0.0f;
-    PairList<float> pairTimes;
-    int32_t crossMoves = 0, f2lMoves = 0, ollMoves = 0, pllMoves = 0;
-    PairList<int32_t> pairMoves;
-    float crossTps = 0.0f, f2lTps = 0.0f, ollTps = 0.0f, pllTps = 0.0f;
-    RotationCount crossRotations, f2lRotations, ollRotations, pllRotations;
-    PairList<RotationCount> pairRotations;
-    float crossGen = 0.0f, f2lGen = 0.0f, ollGen = 0.0f, pllGen = 0.0f;  // f2lGen 0 when no pair uses a letter
-    PairList<int32_t> pairGens;
-    LetterShares crossLetters{}, f2lLetters{}, ollLetters{}, pllLetters{};
-    int32_t crossType = 0;
-    PairList<QString> pairInserts;
-    PairList<int32_t> pairInsertTypes;  // -1: no table algorithm ends the step
-    PairList<QString> pairSlots;
-    int32_t multiSlot = 0;
-    QString lastSlotType;
-    QString ollName, pllName;
+    // ---- CFOP and Roux: what the filters and the list read for every solve ----
+    int32_t crossType = 0;  // CFOP
+    QString pllName;        // CFOP
     // CFOP: bit 0 OLL step skipped, bit 1 PLL step skipped.
     // Roux: bit 0 CMLL, bit 1 EOLR, bit 2 EP empty.
     int32_t llSkips = 0;
-    QString ollFamily;
-    int32_t preOllAuf = 0, prePllAuf = 0, finalAuf = 0;
 
-    // ---- Roux ----
-    float fbTime = 0.0f, ssTime = 0.0f, spTime = 0.0f, sbTime = 0.0f, cmllTime = 0.0f, eolrTime = 0.0f,
-          epTime = 0.0f;
-    int32_t fbMoves = 0, ssMoves = 0, spMoves = 0, sbMoves = 0, cmllMoves = 0, eolrMoves = 0, epMoves = 0;
-    // Seconds per move; 0 for a step without moves.
-    float fbRate = 0.0f, ssRate = 0.0f, spRate = 0.0f, sbRate = 0.0f, cmllRate = 0.0f, eolrRate = 0.0f,
-          epRate = 0.0f;
-    QString fbType, cmllType;  // never filled
-    QString eolrName, epName;
-    LetterShares fbLetters{}, ssLetters{}, spLetters{}, cmllLetters{}, eolrLetters{};
-    SliceShares epLetters{};
+    // ---- the rest of each method's analysis (see CfopFields, RouxFields) ----
+    SharedFields<CfopFields> cfop;
+    SharedFields<RouxFields> roux;
 
     friend bool operator==(const SolveRecord &, const SolveRecord &) = default;
 };

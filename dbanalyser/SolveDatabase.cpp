@@ -448,10 +448,18 @@ void buildRecords(Chunk &chunk, char delimiter, std::vector<cube::SolveRecord> &
             cube::analyseCfop(record);
         else if (record.method == u"Roux")
             cube::analyseRoux(record);
-        // Names the analysis gives many solves alike.
-        for (QString *name : {&record.crossColour, &record.lastSlotType, &record.ollName, &record.pllName,
-                              &record.ollFamily, &record.eolrName, &record.epName}) {
+        // Names the analysis gives many solves alike (edit() copies nothing
+        // here: the analysis has given the record blocks of its own).
+        for (QString *name : {&record.crossColour, &record.pllName})
             *name = pool.shared(*name);
+        if (record.method == u"CFOP") {
+            cube::CfopFields &cfop = record.cfop.edit();
+            for (QString *name : {&cfop.lastSlotType, &cfop.ollName, &cfop.ollFamily})
+                *name = pool.shared(*name);
+        } else if (record.method == u"Roux") {
+            cube::RouxFields &roux = record.roux.edit();
+            for (QString *name : {&roux.eolrName, &roux.epName})
+                *name = pool.shared(*name);
         }
         ++chunk.counts[record.solver];
         if ((i + 1) % kProgressRecords == 0) {

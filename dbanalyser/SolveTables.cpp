@@ -91,11 +91,11 @@ QString subClass(float time)
 // OLL (with or without corner permutation), counts as natural.
 QLatin1String skipForced(const cube::SolveRecord &r)
 {
-    if (r.lastSlotType != u"None")
+    if (r.cfop->lastSlotType != u"None")
         return QLatin1String("Forced");
     if (r.llSkips == 1 || r.llSkips == 3)
         return QLatin1String("Natural");
-    if (r.ollName == u"OLL" || r.ollName == u"OLL(CP)")
+    if (r.cfop->ollName == u"OLL" || r.cfop->ollName == u"OLL(CP)")
         return QLatin1String("Natural");
     return QLatin1String("Forced");
 }
@@ -157,58 +157,58 @@ void cfopHeader(Line &line)
 
 void cfopRow(Line &line, const cube::SolveRecord &r)
 {
-    line.fixedOrEmpty(r.crossTime, 3);
+    line.fixedOrEmpty(r.cfop->crossTime, 3);
     line.text(r.crossColour);
     line.integer(r.crossType);
     line.integer(r.crossMoveCountColumn);
-    line.fixed(r.crossGen, 1);
-    line.fixedOrEmpty(r.crossTps, 1);
-    line.integer(r.crossRotations.total());
-    line.integer(r.crossRotations.full);
-    line.integer(r.crossRotations.wide);
-    line.fixedOrEmpty(r.f2lTime, 3);
-    line.integer(r.f2lMoves);
-    line.fixed(r.f2lGen, 1);
-    line.fixedOrEmpty(r.f2lTps, 1);
+    line.fixed(r.cfop->crossGen, 1);
+    line.fixedOrEmpty(r.cfop->crossTps, 1);
+    line.integer(r.cfop->crossRotations.total());
+    line.integer(r.cfop->crossRotations.full);
+    line.integer(r.cfop->crossRotations.wide);
+    line.fixedOrEmpty(r.cfop->f2lTime, 3);
+    line.integer(r.cfop->f2lMoves);
+    line.fixed(r.cfop->f2lGen, 1);
+    line.fixedOrEmpty(r.cfop->f2lTps, 1);
     int64_t f2lRotations = 0;
-    for (const cube::RotationCount &pair : r.pairRotations)
+    for (const cube::RotationCount &pair : r.cfop->pairRotations)
         f2lRotations += pair.total();
     line.integer(f2lRotations);
 
     // One column per entry: a solve without CFOP analysis has empty lists
     // and so no per-pair columns at all.
-    for (const float value : r.pairTimes)
+    for (const float value : r.cfop->pairTimes)
         line.fixedOrEmpty(value, 3);
-    for (const QString &slot : r.pairSlots)
+    for (const QString &slot : r.cfop->pairSlots)
         line.text(slot);
-    for (const int32_t value : r.pairMoves)
+    for (const int32_t value : r.cfop->pairMoves)
         line.integer(value);
-    for (const cube::RotationCount &pair : r.pairRotations)
+    for (const cube::RotationCount &pair : r.cfop->pairRotations)
         line.integer(pair.total());
-    for (const int32_t value : r.pairGens)
+    for (const int32_t value : r.cfop->pairGens)
         line.integer(value);
-    for (const QString &insert : r.pairInserts)
+    for (const QString &insert : r.cfop->pairInserts)
         line.text(insert);
-    for (const int32_t type : r.pairInsertTypes) {
+    for (const int32_t type : r.cfop->pairInsertTypes) {
         if (type == -1)
             line.text(QStringView());  // no table algorithm ended the pair
         else
             line.integer(type);
     }
 
-    line.integer(r.multiSlot);
-    line.text(r.lastSlotType);
-    line.text(r.ollName);
+    line.integer(r.cfop->multiSlot);
+    line.text(r.cfop->lastSlotType);
+    line.text(r.cfop->ollName);
     line.text(r.pllName);
-    line.time(r.ollTime);
-    line.time(r.pllTime);
-    line.fixed(r.ollMoves, 0);
-    line.fixed(r.pllMoves, 0);
-    line.fixed(r.ollGen, 0);
-    line.fixed(r.pllGen, 0);
-    line.fixedOrEmpty(r.ollTps, 1);
-    line.fixedOrEmpty(r.pllTps, 1);
-    for (const cube::RotationCount &rotations : {r.ollRotations, r.pllRotations}) {
+    line.time(r.cfop->ollTime);
+    line.time(r.cfop->pllTime);
+    line.fixed(r.cfop->ollMoves, 0);
+    line.fixed(r.cfop->pllMoves, 0);
+    line.fixed(r.cfop->ollGen, 0);
+    line.fixed(r.cfop->pllGen, 0);
+    line.fixedOrEmpty(r.cfop->ollTps, 1);
+    line.fixedOrEmpty(r.cfop->pllTps, 1);
+    for (const cube::RotationCount &rotations : {r.cfop->ollRotations, r.cfop->pllRotations}) {
         line.integer(rotations.full);
         line.integer(rotations.wide);
         line.integer(rotations.total());
@@ -216,12 +216,12 @@ void cfopRow(Line &line, const cube::SolveRecord &r)
     line.integer(r.llSkips);
     line.text(skipForced(r));
     line.text(r.ollCase);
-    line.text(r.ollFamily);
+    line.text(r.cfop->ollFamily);
     line.text(r.pllAlg);
-    line.integer(r.preOllAuf);
-    line.integer(r.prePllAuf);
-    line.integer(r.finalAuf);
-    line.integer(int(r.preOllAuf > 0) + int(r.prePllAuf > 0) + int(r.finalAuf > 0));
+    line.integer(r.cfop->preOllAuf);
+    line.integer(r.cfop->prePllAuf);
+    line.integer(r.cfop->finalAuf);
+    line.integer(int(r.cfop->preOllAuf > 0) + int(r.cfop->prePllAuf > 0) + int(r.cfop->finalAuf > 0));
 }
 
 void rouxHeader(Line &line)
@@ -241,18 +241,18 @@ void rouxRow(Line &line, const cube::SolveRecord &r)
         line.fixed(moves, 0);
         line.fixed(rate, 3);
     };
-    step(r.fbTime, r.fbMoves, r.fbRate);
-    line.text(r.fbType);
-    step(r.ssTime, r.ssMoves, r.ssRate);
-    step(r.spTime, r.spMoves, r.spRate);
+    step(r.roux->fbTime, r.roux->fbMoves, r.roux->fbRate);
+    line.text(r.roux->fbType);
+    step(r.roux->ssTime, r.roux->ssMoves, r.roux->ssRate);
+    step(r.roux->spTime, r.roux->spMoves, r.roux->spRate);
     line.text(r.spSlot);
-    step(r.sbTime, r.sbMoves, r.sbRate);
-    step(r.cmllTime, r.cmllMoves, r.cmllRate);
-    line.text(r.cmllType);
-    step(r.eolrTime, r.eolrMoves, r.eolrRate);
-    line.text(r.eolrName);
-    step(r.epTime, r.epMoves, r.epRate);
-    line.text(r.epName);
+    step(r.roux->sbTime, r.roux->sbMoves, r.roux->sbRate);
+    step(r.roux->cmllTime, r.roux->cmllMoves, r.roux->cmllRate);
+    line.text(r.roux->cmllType);
+    step(r.roux->eolrTime, r.roux->eolrMoves, r.roux->eolrRate);
+    line.text(r.roux->eolrName);
+    step(r.roux->epTime, r.roux->epMoves, r.roux->epRate);
+    line.text(r.roux->epName);
     line.fixed(r.llSkips, 0);
 }
 
@@ -290,13 +290,13 @@ void movesRow(Line &line, const cube::SolveRecord &r, const QString &method)
 {
     line.shares(r.letterShares);
     if (method == u"CFOP") {
-        for (const cube::LetterShares *shares : {&r.crossLetters, &r.f2lLetters, &r.ollLetters, &r.pllLetters})
+        for (const cube::LetterShares *shares : {&r.cfop->crossLetters, &r.cfop->f2lLetters, &r.cfop->ollLetters, &r.cfop->pllLetters})
             line.shares(*shares);
     } else if (method == u"Roux") {
         for (const cube::LetterShares *shares :
-             {&r.fbLetters, &r.ssLetters, &r.spLetters, &r.cmllLetters, &r.eolrLetters})
+             {&r.roux->fbLetters, &r.roux->ssLetters, &r.roux->spLetters, &r.roux->cmllLetters, &r.roux->eolrLetters})
             line.shares(*shares);
-        line.shares(r.epLetters);
+        line.shares(r.roux->epLetters);
     }
     for (const QString &step : r.steps)
         line.text(cube::normaliseEnds(cube::cancelPairs(cube::stripComment(step))));

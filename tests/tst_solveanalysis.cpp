@@ -143,24 +143,24 @@ void TestSolveAnalysis::cfopPhases()
                            {0, 1.5f, 2.5f, 4.5f, 5.0f, 6.0f, 6.0f, 8.0f}, 8.0f);
     cube::analyseCommon(r);
     cube::analyseCfop(r);
-    QCOMPARE(r.crossTime, 1.5f);
-    QCOMPARE(r.f2lTime, 4.5f);
-    QCOMPARE(r.ollTime, 0.0f);
-    QCOMPARE(r.pllTime, 2.0f);
+    QCOMPARE(r.cfop->crossTime, 1.5f);
+    QCOMPARE(r.cfop->f2lTime, 4.5f);
+    QCOMPARE(r.cfop->ollTime, 0.0f);
+    QCOMPARE(r.cfop->pllTime, 2.0f);
     QCOMPARE(r.stepShares, (std::array<float, 4>{1.5f / 8, 4.5f / 8, 0.0f, 2.0f / 8}));
-    QCOMPARE(r.crossMoves, 4);
-    QCOMPARE(r.pairMoves, (cube::PairList<int32_t>{4, 3, 0, 4}));
-    QCOMPARE(r.f2lMoves, 11);
-    QCOMPARE(r.ollMoves, 6);
-    QCOMPARE(r.ollTps, 0.0f);  // no time: no rate
-    QCOMPARE(r.crossTps, 4 / 1.5f);
-    QCOMPARE(r.f2lRotations.full, 1);
-    QCOMPARE(r.crossRotations.full, 1);
+    QCOMPARE(r.cfop->crossMoves, 4);
+    QCOMPARE(r.cfop->pairMoves, (cube::PairList<int32_t>{4, 3, 0, 4}));
+    QCOMPARE(r.cfop->f2lMoves, 11);
+    QCOMPARE(r.cfop->ollMoves, 6);
+    QCOMPARE(r.cfop->ollTps, 0.0f);  // no time: no rate
+    QCOMPARE(r.cfop->crossTps, 4 / 1.5f);
+    QCOMPARE(r.cfop->f2lRotations.full, 1);
+    QCOMPARE(r.cfop->crossRotations.full, 1);
     // Pair gens 2, 2, 0, 2: the empty pair is left out of the mean.
-    QCOMPARE(r.pairGens, (cube::PairList<int32_t>{2, 2, 0, 2}));
-    QCOMPARE(r.f2lGen, 2.0f);
+    QCOMPARE(r.cfop->pairGens, (cube::PairList<int32_t>{2, 2, 0, 2}));
+    QCOMPARE(r.cfop->f2lGen, 2.0f);
     QCOMPARE(r.crossColour, QStringLiteral("White"));  // recognised from x2
-    QCOMPARE(r.ollName, QStringLiteral("OLL"));
+    QCOMPARE(r.cfop->ollName, QStringLiteral("OLL"));
     QCOMPARE(r.pllName, QStringLiteral("PLL"));
 
     SolveRecord given = record({QStringLiteral("x2 D // cross")}, {}, 8.0f);
@@ -171,9 +171,9 @@ void TestSolveAnalysis::cfopPhases()
 
     SolveRecord gens = cfop({QString(), QStringLiteral("R U"), QStringLiteral("R U F"), QString(),
                              QStringLiteral("R U F")});
-    QCOMPARE(gens.f2lGen, 8.0f / 3.0f);
+    QCOMPARE(gens.cfop->f2lGen, 8.0f / 3.0f);
     SolveRecord noGens = cfop({QStringLiteral("R")});
-    QCOMPARE(noGens.f2lGen, 0.0f);
+    QCOMPARE(noGens.cfop->f2lGen, 0.0f);
 }
 
 void TestSolveAnalysis::cfopSkipsAndInserts()
@@ -183,15 +183,15 @@ void TestSolveAnalysis::cfopSkipsAndInserts()
                                 QStringLiteral("U2 R U R' D' // EOLS"), QStringLiteral("U2 // AUF"),
                                 QStringLiteral("U R2 U R U R' U' R' U' R' U R' // EPLL")});
     QCOMPARE(r.crossType, 1);
-    QCOMPARE(r.pairInserts, (cube::PairList<QString>{QString(), QString(), QStringLiteral("R U R'"), QStringLiteral("R U R' D'")}));
-    QCOMPARE(r.pairInsertTypes, (cube::PairList<int32_t>{0, -1, 1, 2}));
-    QCOMPARE(r.pairSlots, (cube::PairList<QString>{QString(), QString(), QStringLiteral("FR"), QStringLiteral("FL")}));
-    QCOMPARE(r.multiSlot, 3);
-    QCOMPARE(r.lastSlotType, QStringLiteral("EOLS"));
+    QCOMPARE(r.cfop->pairInserts, (cube::PairList<QString>{QString(), QString(), QStringLiteral("R U R'"), QStringLiteral("R U R' D'")}));
+    QCOMPARE(r.cfop->pairInsertTypes, (cube::PairList<int32_t>{0, -1, 1, 2}));
+    QCOMPARE(r.cfop->pairSlots, (cube::PairList<QString>{QString(), QString(), QStringLiteral("FR"), QStringLiteral("FL")}));
+    QCOMPARE(r.cfop->multiSlot, 3);
+    QCOMPARE(r.cfop->lastSlotType, QStringLiteral("EOLS"));
     // An AUF line as the OLL step: both last-layer steps count as skipped.
     QCOMPARE(r.llSkips, 3);
-    QCOMPARE(r.ollMoves, 0);
-    QCOMPARE(r.finalAuf, 4);  // "U2"
+    QCOMPARE(r.cfop->ollMoves, 0);
+    QCOMPARE(r.cfop->finalAuf, 4);  // "U2"
     QCOMPARE(r.pllName, QStringLiteral("EPLL"));
 }
 
@@ -204,22 +204,22 @@ void TestSolveAnalysis::rouxSteps()
                            {0, 1, 2.2f, 3, 4, 6, 6.5f, 6.5f}, 7.0f);
     cube::analyseCommon(r);
     cube::analyseRoux(r);
-    QCOMPARE(r.fbMoves, 5);
-    QCOMPARE(r.ssMoves, 7);
-    QCOMPARE(r.spMoves, 5);
-    QCOMPARE(r.sbMoves, 12);
-    QVERIFY(qAbs(r.sbTime - 2.0f) < 1e-6f);
-    QVERIFY(qAbs(r.sbRate - 2.0f / 12) < 1e-6f);
-    QCOMPARE(r.fbRate, 1.0f / 5);
-    QCOMPARE(r.epMoves, 0);
-    QCOMPARE(r.epRate, 0.0f);  // no moves: no rate rather than infinity
-    QCOMPARE(r.cmllRate, 0.0f);
+    QCOMPARE(r.roux->fbMoves, 5);
+    QCOMPARE(r.roux->ssMoves, 7);
+    QCOMPARE(r.roux->spMoves, 5);
+    QCOMPARE(r.roux->sbMoves, 12);
+    QVERIFY(qAbs(r.roux->sbTime - 2.0f) < 1e-6f);
+    QVERIFY(qAbs(r.roux->sbRate - 2.0f / 12) < 1e-6f);
+    QCOMPARE(r.roux->fbRate, 1.0f / 5);
+    QCOMPARE(r.roux->epMoves, 0);
+    QCOMPARE(r.roux->epRate, 0.0f);  // no moves: no rate rather than infinity
+    QCOMPARE(r.roux->cmllRate, 0.0f);
     QCOMPARE(r.llSkips, 1 | 4);  // CMLL and EP are only U turns
-    QCOMPARE(r.eolrName, QStringLiteral("EO UL/UR"));
-    QCOMPARE(r.epName, QStringLiteral("EP"));
+    QCOMPARE(r.roux->eolrName, QStringLiteral("EO UL/UR"));
+    QCOMPARE(r.roux->epName, QStringLiteral("EP"));
     // The EP step holds only a U: all of its M/U share is U.
-    QCOMPARE(r.epLetters, (cube::SliceShares{0.0f, 1.0f}));
-    QCOMPARE(r.fbType, QString());
+    QCOMPARE(r.roux->epLetters, (cube::SliceShares{0.0f, 1.0f}));
+    QCOMPARE(r.roux->fbType, QString());
 }
 
 void TestSolveAnalysis::rouxStepName_data()

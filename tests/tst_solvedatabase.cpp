@@ -325,7 +325,7 @@ private Q_SLOTS:
         const db::SolveDatabase database = db::parseDatabase(text, delimiter);
         QStringList parsed;
         for (const cube::SolveRecord &r : database.solves)
-            parsed.append(QStringLiteral("%1:%2:%3").arg(r.solveId).arg(r.pairTimes.size()).arg(r.eolrName));
+            parsed.append(QStringLiteral("%1:%2:%3").arg(r.solveId).arg(r.cfop->pairTimes.size()).arg(r.roux->eolrName));
         QCOMPARE(parsed, records);
         if (!entries.isEmpty())
             QCOMPARE(database.solverEntries, entries);

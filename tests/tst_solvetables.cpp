@@ -31,21 +31,21 @@ cube::SolveRecord commonRecord()
 cube::SolveRecord cfopRecord()
 {
     cube::SolveRecord r = commonRecord();
-    r.crossTime = 1.25f; r.crossColour = "White"; r.crossType = 1; r.crossMoveCountColumn = 8;
-    r.crossGen = 3.0f; r.crossTps = 6.4f; r.crossRotations = {1, 2};
-    r.f2lTime = 4.5f; r.f2lMoves = 30; r.f2lGen = 2.7f; r.f2lTps = 6.6667f;
-    r.pairTimes = {1.0f, 1.25f, 0.0f, 2.25f};
-    r.pairSlots = {"FR", "FL", "", "BL"};
-    r.pairMoves = {7, 8, 0, 15};
-    r.pairRotations = {{1, 0}, {0, 1}, {0, 0}, {2, 0}};
-    r.pairGens = {2, 3, 0, 3};
-    r.pairInserts = {"R U R'", "", "", "L' U' L"};
-    r.pairInsertTypes = {1, -1, 0, 2};
-    r.multiSlot = 1; r.lastSlotType = "None"; r.ollName = "OLL"; r.pllName = "T";
-    r.ollTime = 1.0f; r.ollMoves = 10; r.ollGen = 2.6f; r.ollTps = 10.0f; r.ollRotations = {1, 0};
-    r.pllTime = 99.5f; r.pllMoves = 14; r.pllGen = 3.0f; r.pllTps = 0.0f; r.pllRotations = {0, 2};
-    r.llSkips = 2; r.ollCase = "OLL 21"; r.ollFamily = "Cross"; r.pllAlg = "T-perm";
-    r.preOllAuf = 0; r.prePllAuf = 2; r.finalAuf = 1;
+    r.cfop.edit().crossTime = 1.25f; r.crossColour = "White"; r.crossType = 1; r.crossMoveCountColumn = 8;
+    r.cfop.edit().crossGen = 3.0f; r.cfop.edit().crossTps = 6.4f; r.cfop.edit().crossRotations = {1, 2};
+    r.cfop.edit().f2lTime = 4.5f; r.cfop.edit().f2lMoves = 30; r.cfop.edit().f2lGen = 2.7f; r.cfop.edit().f2lTps = 6.6667f;
+    r.cfop.edit().pairTimes = {1.0f, 1.25f, 0.0f, 2.25f};
+    r.cfop.edit().pairSlots = {"FR", "FL", "", "BL"};
+    r.cfop.edit().pairMoves = {7, 8, 0, 15};
+    r.cfop.edit().pairRotations = {{1, 0}, {0, 1}, {0, 0}, {2, 0}};
+    r.cfop.edit().pairGens = {2, 3, 0, 3};
+    r.cfop.edit().pairInserts = {"R U R'", "", "", "L' U' L"};
+    r.cfop.edit().pairInsertTypes = {1, -1, 0, 2};
+    r.cfop.edit().multiSlot = 1; r.cfop.edit().lastSlotType = "None"; r.cfop.edit().ollName = "OLL"; r.pllName = "T";
+    r.cfop.edit().ollTime = 1.0f; r.cfop.edit().ollMoves = 10; r.cfop.edit().ollGen = 2.6f; r.cfop.edit().ollTps = 10.0f; r.cfop.edit().ollRotations = {1, 0};
+    r.cfop.edit().pllTime = 99.5f; r.cfop.edit().pllMoves = 14; r.cfop.edit().pllGen = 3.0f; r.cfop.edit().pllTps = 0.0f; r.cfop.edit().pllRotations = {0, 2};
+    r.llSkips = 2; r.ollCase = "OLL 21"; r.cfop.edit().ollFamily = "Cross"; r.pllAlg = "T-perm";
+    r.cfop.edit().preOllAuf = 0; r.cfop.edit().prePllAuf = 2; r.cfop.edit().finalAuf = 1;
     return r;
 }
 
@@ -200,23 +200,23 @@ private Q_SLOTS:
         QFETCH(QString, ollName);
         QFETCH(QString, forced);
         cube::SolveRecord r = cfopRecord();
-        r.lastSlotType = lastSlot; r.llSkips = skips; r.ollName = ollName;
+        r.cfop.edit().lastSlotType = lastSlot; r.llSkips = skips; r.cfop.edit().ollName = ollName;
         QCOMPARE(fields(db::tableRow(r, "CFOP", false), 17 + 61), forced);
 
         // AUFCount counts the AUF values above 0 only.
-        r.preOllAuf = -1; r.prePllAuf = 3; r.finalAuf = skips;
+        r.cfop.edit().preOllAuf = -1; r.cfop.edit().prePllAuf = 3; r.cfop.edit().finalAuf = skips;
         QCOMPARE(fields(db::tableRow(r, "CFOP", false), 17 + 68), QString::number(skips > 0 ? 2 : 1));
     }
 
     void rouxBlock()
     {
         cube::SolveRecord r = commonRecord();
-        r.fbTime = 2.5f; r.fbMoves = 10; r.fbRate = 0.25f;
-        r.ssTime = 1.2f; r.ssMoves = 7; r.ssRate = 1.2f / 7;
-        r.spTime = 0.8f; r.spMoves = 5; r.spRate = 0.16f;
-        r.sbTime = 2.0f; r.sbMoves = 12; r.sbRate = 2.0f / 12;
-        r.eolrTime = 1.5f; r.eolrMoves = 9; r.eolrRate = 1.5f / 9; r.eolrName = "EOLR";
-        r.epTime = 0.7f; r.epMoves = 4; r.epRate = 0.175f; r.epName = "Skip";
+        r.roux.edit().fbTime = 2.5f; r.roux.edit().fbMoves = 10; r.roux.edit().fbRate = 0.25f;
+        r.roux.edit().ssTime = 1.2f; r.roux.edit().ssMoves = 7; r.roux.edit().ssRate = 1.2f / 7;
+        r.roux.edit().spTime = 0.8f; r.roux.edit().spMoves = 5; r.roux.edit().spRate = 0.16f;
+        r.roux.edit().sbTime = 2.0f; r.roux.edit().sbMoves = 12; r.roux.edit().sbRate = 2.0f / 12;
+        r.roux.edit().eolrTime = 1.5f; r.roux.edit().eolrMoves = 9; r.roux.edit().eolrRate = 1.5f / 9; r.roux.edit().eolrName = "EOLR";
+        r.roux.edit().epTime = 0.7f; r.roux.edit().epMoves = 4; r.roux.edit().epRate = 0.175f; r.roux.edit().epName = "Skip";
         r.llSkips = 1;
         const QString expected = "2.500\t10\t0.250\t\t1.200\t7\t0.171\t0.800\t5\t0.160\t\t2.000\t12\t0.167"
                                  "\t0.000\t0\t0.000\t\t1.500\t9\t0.167\tEOLR\t0.700\t4\t0.175\tSkip\t1";
@@ -228,8 +228,8 @@ private Q_SLOTS:
         cube::SolveRecord r = commonRecord();
         // 7/80 is stored just below 0.0875; its percentage is still 8.8%, as the exact share's.
         r.letterShares = {0.5f, 0.375f, 0.125f, 0.0f, 7.0f / 80};
-        r.cmllLetters[14] = 1.0f / 3;
-        r.epLetters = {0.25f, 0.75f};
+        r.roux.edit().cmllLetters[14] = 1.0f / 3;
+        r.roux.edit().epLetters = {0.25f, 0.75f};
         // "R R' U R": the single cancellation pass uncovers a U at the front.
         r.steps = QStringList({"R U R' // pair", "U R U' R' U' // auf", "R R' F", "L L U", "R R' U R", "y R", "U2"});
         const QString steps = "R U R'\tR U' R'\tF\tL2\tR\tR\t";
