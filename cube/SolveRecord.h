@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlockPool.h"
 #include "MoveText.h"
 
 #include <QSharedData>
@@ -122,6 +123,14 @@ private:
     struct Data : QSharedData
     {
         Fields fields;
+
+        // From huge-page slabs: see BlockPool.
+        static void *operator new(size_t size)
+        {
+            Q_ASSERT(size == sizeof(Data));
+            return blockPool<sizeof(Data)>().allocate();
+        }
+        static void operator delete(void *block) { blockPool<sizeof(Data)>().release(block); }
     };
     static QSharedDataPointer<Data> empty()
     {
