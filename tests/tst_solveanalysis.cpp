@@ -2,7 +2,13 @@
 
 #include "SolveAnalysis.h"
 
+#include "BlockPool.h"
+
 #include <QTest>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
 
 #include <cmath>
 
@@ -50,6 +56,8 @@ private Q_SLOTS:
     void rouxStepName();
     void lseSkips_data();
     void lseSkips();
+    void methodBlocks_sharedUntilWritten();
+    void blockPool_reusesAndSharesNothing();
 };
 
 void TestSolveAnalysis::stepTimes_data()
@@ -258,6 +266,63 @@ void TestSolveAnalysis::lseSkips()
     QFETCH(QStringList, steps);
     QFETCH(int, mask);
     QCOMPARE(cube::lseSkips(steps), mask);
+}
+
+void TestSolveAnalysis::methodBlocks_sharedUntilWritten()
+{
+    const SolveRecord blankA;
+    const SolveRecord blankB;
+    // Every record without CFOP fields points at the same empty block.
+    QCOMPARE(&*blankA.cfop, &*blankB.cfop);
+    QCOMPARE(&*blankA.roux, &*blankB.roux);
+
+    SolveRecord solve = cfop({QStringLiteral("R U R' // cross"), QStringLiteral("U R U' R'")});
+    QVERIFY(&*solve.cfop != &*blankA.cfop);    // the analysis gave it its own
+    QCOMPARE(&*solve.roux, &*blankA.roux);     // and left the Roux block shared
+    QCOMPARE(blankA.cfop->crossTime, 0.0f);    // the empty block stayed empty
+
+    SolveRecord copy = solve;
+    QCOMPARE(&*copy.cfop, &*solve.cfop);       // copies share
+    QVERIFY(copy == solve);
+    copy.cfop.edit().crossTime = 123.0f;       // until one is written
+    QVERIFY(&*copy.cfop != &*solve.cfop);
+    QCOMPARE(copy.cfop->crossTime, 123.0f);
+    QVERIFY(solve.cfop->crossTime != 123.0f);
+    QVERIFY(!(copy == solve));
+
+    // Equal by value, whether shared or not.
+    SolveRecord same = solve;
+    same.cfop.edit();  // detached, same values
+    QVERIFY(&*same.cfop != &*solve.cfop);
+    QVERIFY(same == solve);
+    same.cfop.reset();
+    QCOMPARE(&*same.cfop, &*blankA.cfop);
+}
+
+void TestSolveAnalysis::blockPool_reusesAndSharesNothing()
+{
+    cube::BlockPool pool(40);
+    void *first = pool.allocate();
+    pool.release(first);
+    QCOMPARE(pool.allocate(), first);  // a freed block is taken again
+
+    // Blocks taken on two threads at once never overlap, across slabs too.
+    std::vector<char *> blocks[2];
+    std::thread other([&] {
+        for (int i = 0; i < 300000; ++i)
+            blocks[1].push_back(static_cast<char *>(pool.allocate()));
+    });
+    for (int i = 0; i < 300000; ++i)
+        blocks[0].push_back(static_cast<char *>(pool.allocate()));
+    other.join();
+    std::vector<char *> all = blocks[0];
+    all.insert(all.end(), blocks[1].begin(), blocks[1].end());
+    all.push_back(static_cast<char *>(first));
+    std::sort(all.begin(), all.end());
+    for (size_t i = 1; i < all.size(); ++i)
+        QVERIFY2(all[i] - all[i - 1] >= 48, "blocks overlap");  // 40 rounded up to the alignment
+    for (char *block : all)
+        pool.release(block);
 }
 
 QTEST_APPLESS_MAIN(TestSolveAnalysis)
