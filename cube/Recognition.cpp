@@ -6,6 +6,7 @@
 #include <QLatin1String>
 #include <QStringView>
 
+#include <algorithm>
 #include <array>
 #include <iterator>
 #include <string_view>
@@ -259,18 +260,52 @@ QString crossColour(const QString &text)
     return colourName(orientation.bottom);
 }
 
-int32_t crossType(const QString &text)
+namespace {
+
+// Which cross keywords `text` holds once lower-cased: bit 0 "xxcross", bit 1
+// "xcross", bit 2 "pseudo" or "partial". Lower-cased rather than compared
+// with case folding, which would also let folded non-ASCII letters (such as
+// the long s) spell a keyword. ASCII text, nearly every step, is lower-cased
+// on the fly; the rest goes through QString::toLower (which also maps the
+// dotted capital I to an ASCII i).
+uint32_t crossKeywords(QStringView text)
 {
-    // Lower-cased rather than compared with case folding, which would also
-    // let folded non-ASCII letters (such as the long s) spell a keyword.
-    const QString lower = text.toLower();
-    if (lower.contains(L1("xxcross")))
+    const auto holds = [](QStringView haystack, QLatin1StringView keyword) {
+        return haystack.contains(keyword, Qt::CaseInsensitive);
+    };
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!ascii) {
+        const QString lower = text.toString().toLower();
+        return uint32_t(lower.contains(L1("xxcross"))) | uint32_t(lower.contains(L1("xcross"))) << 1
+               | uint32_t(lower.contains(L1("pseudo")) || lower.contains(L1("partial"))) << 2;
+    }
+    // Case-insensitive matching of ASCII against ASCII keywords is exactly
+    // matching the lower-cased text.
+    return uint32_t(holds(text, L1("xxcross"))) | uint32_t(holds(text, L1("xcross"))) << 1
+           | uint32_t(holds(text, L1("pseudo")) || holds(text, L1("partial"))) << 2;
+}
+
+int32_t crossTypeOf(uint32_t keywords)
+{
+    if (keywords & 1)
         return 2;
-    if (lower.contains(L1("xcross")))
+    if (keywords & 2)
         return 1;
-    if (lower.contains(L1("pseudo")) || lower.contains(L1("partial")))
+    if (keywords & 4)
         return 3;
     return 0;
+}
+
+}  // namespace
+
+int32_t crossType(const QString &text)
+{
+    return crossTypeOf(crossKeywords(text));
+}
+
+int32_t crossType(QStringView first, QStringView second)
+{
+    return crossTypeOf(crossKeywords(first) | crossKeywords(second));
 }
 
 // ---- F2L pairs ----
@@ -328,8 +363,24 @@ std::optional<InsertResult> insertResult(const QString &text)
     const InsertEntry *entry = matchStripped(std::move(stripped), InsertTable::Analysis);
     if (!entry)
         return InsertResult{QString(), QStringLiteral("-1"), QString()};
-    return InsertResult{QString(L1(entry->algorithm)), QString::number(entry->type),
-                        slotName(entry->slot)};
+    // The rows' texts are made once and shared: a database asks for them
+    // four times per CFOP solve.
+    struct RowTexts
+    {
+        QString algorithm;
+        QString code;
+        QString slot;
+    };
+    static const auto kRowTexts = [] {
+        std::array<RowTexts, std::size(kAnalysisTable)> texts;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            texts[i] = {QString(L1(kAnalysisTable[i].algorithm)), QString::number(kAnalysisTable[i].type),
+                        slotName(kAnalysisTable[i].slot)};
+        }
+        return texts;
+    }();
+    const RowTexts &row = kRowTexts[size_t(entry - kAnalysisTable)];
+    return InsertResult{row.algorithm, row.code, row.slot};
 }
 
 int32_t multiSlot(const QStringList &steps)

@@ -20,6 +20,8 @@ QString crossColour(const QString &text);
 // Cross type from the comments (any case): 2 "xxcross", 1 "xcross",
 // 3 "pseudo" or "partial", otherwise 0.
 int32_t crossType(const QString &text);
+// The same for two texts as if joined by a tab (no keyword spans the two).
+int32_t crossType(QStringView first, QStringView second);
 
 // ---- F2L pairs ----
 

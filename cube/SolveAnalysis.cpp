@@ -173,7 +173,7 @@ void analyseCfop(SolveRecord &record)
 
     if (record.crossColour.isEmpty())
         record.crossColour = crossColour(cross);
-    record.crossType = crossType(step(record, 0) + QLatin1Char('\t') + step(record, 1));
+    record.crossType = crossType(step(record, 0), step(record, 1));
 
     cfop.pairInserts = {QString(), QString(), QString(), QString()};
     cfop.pairInsertTypes = {0, 0, 0, 0};

@@ -65,9 +65,9 @@ QString entryText(const InsertEntry *e)
 }
 
 // Each recogniser reduced to text: `a` (and `b` for the two-step readers) in, text out.
-enum Fn { CrossColour, CrossType, SlotName, Match, InsertRow, InsertRes, MultiSlot, LastSlot, LlSkips, Auf, Names,
+enum Fn { CrossColour, CrossType, CrossType2, SlotName, Match, InsertRow, InsertRes, MultiSlot, LastSlot, LlSkips, Auf, Names,
           OllFamily, LastLayer };
-const char *const kFnNames[] = {"crossColour", "crossType", "slotName", "matchInsert", "insertRow", "insertResult",
+const char *const kFnNames[] = {"crossColour", "crossType", "crossType of two", "slotName", "matchInsert", "insertRow", "insertResult",
                                 "multiSlot", "lastSlotType", "llSkips", "aufIndices", "llNames", "ollFamily",
                                 "lastLayerRow"};
 
@@ -76,6 +76,12 @@ QString apply(int fn, const QString &a, const QString &b)
     switch (fn) {
     case CrossColour: return crossColour(a);
     case CrossType: return QString::number(crossType(a));
+    case CrossType2: {
+        // Two steps read as one text joined by a tab, which no keyword spans.
+        const int32_t joined = crossType(a + u'\t' + b);
+        const int32_t apart = crossType(a, b);
+        return joined == apart ? QString::number(apart) : QStringLiteral("%1 joined, %2 apart").arg(joined).arg(apart);
+    }
     case SlotName: return slotName(a.toInt());
     case Match: return entryText(matchInsert(a, A)) + u'/' + entryText(matchInsert(a, C));
     case InsertRow: return insertRow(a);
@@ -187,6 +193,16 @@ void TestRecognition::recognisers_data()
     row(CrossType, "partial", "// PARTIAL", "3");
     row(CrossType, "keyword in the next step", "R U\tL' // xcross", "1");
     row(CrossType, "hyphenated is not a keyword", "// x-cross", "0");
+    // Non-ASCII text is lower-cased as a whole: the dotted capital I becomes
+    // "i" and a combining dot, so it spells no "partial".
+    row(CrossType, "dotted capital I", "// PART\u0130AL", "0");
+    row(CrossType, "non-ASCII elsewhere, keyword in capitals", "// \u00C9 XCROSS", "1");
+    row2(CrossType2, "keyword in the first", "// xcross", "R U", "1");
+    row2(CrossType2, "keyword in the second", "R U", "// pseudo", "3");
+    row2(CrossType2, "the higher of the two", "// xcross", "// XXCROSS", "2");
+    row2(CrossType2, "split keyword spells nothing", "// xcr", "oss", "0");
+    row2(CrossType2, "non-ASCII in one", "// \u00E9", "// Partial", "3");
+    row2(CrossType2, "both empty", "", "", "0");
 
     const char *const slots[] = {"", "FR", "FL", "BR", "BL", ""};
     for (int slot = -1; slot <= 5; ++slot)
