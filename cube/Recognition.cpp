@@ -5,6 +5,7 @@
 
 #include <QLatin1String>
 #include <QStringView>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -270,19 +271,18 @@ namespace {
 // dotted capital I to an ASCII i).
 uint32_t crossKeywords(QStringView text)
 {
-    const auto holds = [](QStringView haystack, QLatin1StringView keyword) {
-        return haystack.contains(keyword, Qt::CaseInsensitive);
-    };
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (!ascii) {
-        const QString lower = text.toString().toLower();
+    const auto keywords = [](QStringView lower) {
         return uint32_t(lower.contains(L1("xxcross"))) | uint32_t(lower.contains(L1("xcross"))) << 1
                | uint32_t(lower.contains(L1("pseudo")) || lower.contains(L1("partial"))) << 2;
+    };
+    QVarLengthArray<char16_t, 512> lower(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80)
+            return keywords(text.toString().toLower());
+        lower[i] = (c >= u'A' && c <= u'Z') ? char16_t(c | 0x20) : c;
     }
-    // Case-insensitive matching of ASCII against ASCII keywords is exactly
-    // matching the lower-cased text.
-    return uint32_t(holds(text, L1("xxcross"))) | uint32_t(holds(text, L1("xcross"))) << 1
-           | uint32_t(holds(text, L1("pseudo")) || holds(text, L1("partial"))) << 2;
+    return keywords(QStringView(lower.constData(), lower.size()));
 }
 
 int32_t crossTypeOf(uint32_t keywords)

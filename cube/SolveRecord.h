@@ -99,20 +99,23 @@ struct RouxFields
 };
 
 // A block of fields held apart from the record and shared until written: a
-// solve carries the fields of one method at most, and the blocks it does not
-// use are a single empty instance that every such solve points to. Reading
-// never copies; edit() gives a block of the record's own. Compares by value.
+// solve carries the fields of one method at most, and a block it does not
+// use is no block at all (it reads as default values). Reading never
+// copies; edit() gives a block of the record's own. Compares by value.
 template<typename Fields>
 class SharedFields
 {
 public:
-    SharedFields() : d(empty()) {}
-
-    const Fields &operator*() const { return d->fields; }
-    const Fields *operator->() const { return &d->fields; }
-    Fields &edit() { return d->fields; }  // detaches
-    // Back to the shared empty block.
-    void reset() { d = empty(); }
+    const Fields &operator*() const { return d ? d->fields : empty(); }
+    const Fields *operator->() const { return &**this; }
+    Fields &edit()  // detaches
+    {
+        if (!d)
+            d = new Data;
+        return d->fields;
+    }
+    // Back to no block of its own.
+    void reset() { d.reset(); }
 
     friend bool operator==(const SharedFields &a, const SharedFields &b)
     {
@@ -132,9 +135,9 @@ private:
         }
         static void operator delete(void *block) { blockPool<sizeof(Data)>().release(block); }
     };
-    static QSharedDataPointer<Data> empty()
+    static const Fields &empty()
     {
-        static const QSharedDataPointer<Data> instance(new Data);
+        static const Fields instance;
         return instance;
     }
     QSharedDataPointer<Data> d;

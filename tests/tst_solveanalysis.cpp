@@ -272,7 +272,7 @@ void TestSolveAnalysis::methodBlocks_sharedUntilWritten()
 {
     const SolveRecord blankA;
     const SolveRecord blankB;
-    // Every record without CFOP fields points at the same empty block.
+    // Every record without CFOP fields reads the same empty block.
     QCOMPARE(&*blankA.cfop, &*blankB.cfop);
     QCOMPARE(&*blankA.roux, &*blankB.roux);
 
