@@ -433,7 +433,31 @@ constexpr std::array<int8_t, 128> kLetterIndex = [] {
 
 QString stripComment(const QString &text)
 {
-    return fromView(text, commentFree(text));
+    const QStringView kept = commentFree(text);
+    if (kept.size() == text.size())
+        return text;
+    // The analysis of one solve strips the same step a dozen times (the
+    // common counts, the CFOP phases, the inserts, the last-layer readers);
+    // the last few results are kept per thread so that only the first makes
+    // a copy. A hit compares the whole text, so the cache can never answer
+    // for a different one.
+    struct Entry
+    {
+        QString input;
+        QString result;
+    };
+    constexpr size_t kEntries = 8;
+    thread_local std::array<Entry, kEntries> recent;
+    thread_local size_t next = 0;
+    for (const Entry &entry : recent) {
+        if (entry.input.size() == text.size() && QStringView(entry.input) == QStringView(text))
+            return entry.result;
+    }
+    Entry &entry = recent[next];
+    next = (next + 1) % kEntries;
+    entry.input = text;
+    entry.result = kept.toString();
+    return entry.result;
 }
 
 QString stripRotations(const QString &text)

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <thread>
 #include <utility>
 
 using namespace cube;
@@ -42,6 +43,7 @@ private Q_SLOTS:
     void textOperations_data();
     void textOperations();
     void normaliseEndsStopsOnHostileInput();
+    void stripCommentAnswersEachTextForItself();
     void counts_data();
     void counts();
     void countRotations_data();
@@ -260,6 +262,32 @@ void TestMoveText::pastedRows()
     QFETCH(QString, text);
     QFETCH(QStringList, expected);
     QCOMPARE(cube::pastedRows(text), expected);
+}
+
+// Recent results are kept per thread: texts of one length, many more than
+// are kept and asked for in turns (some equal in content but separate
+// copies), must each get their own answer, on two threads at once.
+void TestMoveText::stripCommentAnswersEachTextForItself()
+{
+    const auto check = [](int salt, QStringList *failures) {
+        for (int round = 0; round < 3; ++round) {
+            for (int i = 0; i < 20; ++i) {
+                const QString moves = QStringLiteral("R%1 U%2").arg(i % 10).arg((i + salt) % 10);
+                const QString text = moves + QStringLiteral(" // pair");  // same length for every i
+                const QString copy(text.constData(), text.size());       // equal text, other buffer
+                for (const QString &input : {text, copy}) {
+                    if (cube::stripComment(input) != moves)
+                        failures->append(input);
+                }
+            }
+        }
+    };
+    QStringList failures[2];
+    std::thread other(check, 3, &failures[1]);
+    check(0, &failures[0]);
+    other.join();
+    QCOMPARE(failures[0], QStringList());
+    QCOMPARE(failures[1], QStringList());
 }
 
 QTEST_APPLESS_MAIN(TestMoveText)
