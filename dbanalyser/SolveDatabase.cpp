@@ -415,10 +415,12 @@ void findRecordLines(Chunk &chunk, char delimiter)
             stop = end;
         const Bytes text(start, stop - start);
         if (!text.startsWith("ID")) {
+            // The whole line at once: a branch-free count the compiler
+            // vectorises beats stopping at the 44th.
             qsizetype delimiters = 0;
-            for (const char *c = start; c < stop && delimiters < kMinFieldCount - 1; ++c)
+            for (const char *c = start; c < stop; ++c)
                 delimiters += *c == delimiter;
-            if (delimiters == kMinFieldCount - 1)
+            if (delimiters >= kMinFieldCount - 1)
                 chunk.recordLines.push_back({start - begin, stop - start, line});
         }
         ++line;
