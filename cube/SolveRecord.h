@@ -6,14 +6,13 @@
 #include <QSharedData>
 #include <QSharedDataPointer>
 #include <QString>
-#include <QtGlobal>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <array>
-#include <initializer_list>
 #include <cstdint>
-#include <vector>
+#include <initializer_list>
 
 namespace cube {
 
@@ -34,8 +33,10 @@ public:
     PairList(std::initializer_list<T> items)
     {
         Q_ASSERT(items.size() <= kCapacity);
-        for (const T &item : items)
-            items_[size_++] = item;
+        for (const T &item : items) {
+            if (size_ < kCapacity)  // never past the end, even where asserts are off
+                items_[size_++] = item;
+        }
     }
 
     size_t size() const { return size_; }
