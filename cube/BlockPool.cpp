@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <new>
 
 #include <sys/mman.h>
@@ -10,6 +11,7 @@ namespace cube {
 
 namespace {
 
+constexpr size_t kHugePageBytes = size_t(2) << 20;
 constexpr size_t kSlabBytes = size_t(8) << 20;
 
 }  // namespace
@@ -29,9 +31,12 @@ void *BlockPool::allocate()
         return block;
     }
     if (cursor_ == nullptr || size_t(end_ - cursor_) < blockSize_) {
-        void *slab = mmap(nullptr, kSlabBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (slab == MAP_FAILED)
+        // From the heap rather than mmap, and kept in slabs_, so that leak
+        // checkers see the blocks and what they point to.
+        void *slab = std::aligned_alloc(kHugePageBytes, kSlabBytes);
+        if (!slab)
             throw std::bad_alloc();
+        slabs_.push_back(slab);
 #ifdef MADV_HUGEPAGE
         madvise(slab, kSlabBytes, MADV_HUGEPAGE);  // advice only: failure is harmless
 #endif

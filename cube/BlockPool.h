@@ -26,6 +26,7 @@ private:
     const size_t blockSize_;
     std::mutex mutex_;
     std::vector<void *> free_;
+    std::vector<void *> slabs_;  // never freed
     char *cursor_ = nullptr;
     char *end_ = nullptr;
 };

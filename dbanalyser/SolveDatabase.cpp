@@ -600,12 +600,14 @@ SolveDatabase parseDatabaseUtf8(QByteArray utf8, char delimiter, const LoadProgr
     // far more than filling it, on virtual machines above all.)
     auto *const storage = reinterpret_cast<char *>(database.solves.data());
     const size_t storageBytes = records * sizeof(cube::SolveRecord);
-    adviseHugePages(storage, storageBytes);
-    runOnThreads(chunks.size(), [&](size_t i) {
-        const size_t begin = storageBytes * i / chunks.size();
-        const size_t end = storageBytes * (i + 1) / chunks.size();
-        std::memset(storage + begin, 0, end - begin);  // raw storage: no record lives there yet
-    }, [] {});
+    if (storageBytes > 0) {  // no storage at all without records
+        adviseHugePages(storage, storageBytes);
+        runOnThreads(chunks.size(), [&](size_t i) {
+            const size_t begin = storageBytes * i / chunks.size();
+            const size_t end = storageBytes * (i + 1) / chunks.size();
+            std::memset(storage + begin, 0, end - begin);  // raw storage: no record lives there yet
+        }, [] {});
+    }
     database.solves.resize(records);
     const std::function<void()> reportNow = [&] { report(lines); };
     runOnThreads(
