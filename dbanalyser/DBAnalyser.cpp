@@ -143,8 +143,14 @@ void DBAnalyser::showLoadProgress()
 void DBAnalyser::loadEnded()
 {
     progressTimer->stop();
-    delete progressDialog;
-    progressDialog = nullptr;
+    if (progressDialog) {
+        // Not deleted here: this can run inside the dialog's own setValue(),
+        // which processes events while a modal dialog shows (the end of the
+        // load arriving just then), and returns into the dialog afterwards.
+        progressDialog->hide();
+        progressDialog->deleteLater();
+        progressDialog = nullptr;
+    }
     loadProgress.reset();
     ui->openButton->setEnabled(true);
     ui->reopenButton->setEnabled(true);
