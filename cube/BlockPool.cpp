@@ -22,6 +22,12 @@ BlockPool::BlockPool(size_t blockSize)
 {
 }
 
+BlockPool::~BlockPool()
+{
+    for (void *slab : slabs_)
+        std::free(slab);
+}
+
 void *BlockPool::allocate()
 {
     const std::lock_guard lock(mutex_);

@@ -16,6 +16,9 @@ class BlockPool
 {
 public:
     explicit BlockPool(size_t blockSize);
+    // Frees the slabs: every block of the pool must be gone by then (the
+    // pools of blockPool() are never destroyed).
+    ~BlockPool();
     BlockPool(const BlockPool &) = delete;
     BlockPool &operator=(const BlockPool &) = delete;
 
